@@ -1,0 +1,7 @@
+#include "scan/reference_detection.h"
+
+namespace km {
+
+void DetectReference(Context&) {}
+
+}  // namespace km

@@ -1,0 +1,7 @@
+#include "scan/scan_run.h"
+
+namespace km {
+
+void RunScan(Context&) {}
+
+}  // namespace km
