@@ -179,9 +179,12 @@ Ext ArcCos(Ext a) {
 
 float ToSingle(Ext value) {
   if (std::isnan(value)) throw FloatError(kInvalidOpMessage);
-  float f = static_cast<float>(value);
-  if (std::isinf(f)) throw FloatError(kOverflowMessage);
-  return f;
+  // Round-to-nearest sends everything from halfway between the largest float
+  // and 2^128 upward to infinity; test before the cast, which would be
+  // undefined for a value out of range.
+  constexpr Ext kFirstOverflow = 0x1.ffffffp127L;
+  if (std::fabs(value) >= kFirstOverflow) throw FloatError(kOverflowMessage);
+  return static_cast<float>(value);
 }
 
 int64_t Trunc(Ext value) {
