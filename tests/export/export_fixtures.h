@@ -1,7 +1,10 @@
 #pragma once
 // Stores and models shared by the export tests.
 
+#include <stdlib.h>
+
 #include <array>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -77,5 +80,29 @@ inline std::vector<StripFace> AllFaces(const ThinnedProfiles& model) {
   WalkAllStrips(model, [&](const StripFace& f) { faces.push_back(f); });
   return faces;
 }
+
+}  // namespace km::test
+
+
+namespace km::test {
+
+// A fresh folder under the system's temporary folder, removed with its
+// contents at the end of the scope.
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kelmorph-export-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
 
 }  // namespace km::test
