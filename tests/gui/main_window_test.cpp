@@ -272,6 +272,63 @@ class MainWindowTest : public QObject {
     app->SetErrorDisplay({});
   }
 
+  void loadThenDragMarksTheChosenRectangle() {
+    Shell& shell = Make();
+    auto& form = shell.MainForm;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Obj0001.bmp");
+    QImage frame(1000, 800, QImage::Format_RGB888);
+    frame.fill(QColor(90, 120, 150));
+    QVERIFY(frame.save(path, "BMP"));
+    dialogs_->openAnswers.push_back(path);
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    QCOMPARE(dialogs_->openSpecs.size(), size_t(1));
+    QCOMPARE(dialogs_->openSpecs[0].selectedFilter, QString::fromUtf8("画像ファイル (*.jpg *.bmp)"));
+    QCOMPARE(form.Image1->size(), QSize(1000, 800));
+    QCOMPARE(shell.ctx.calib.imageWidth, 1000);
+    const km::Raster& workingRaster = shell.ctx.workspace.workingRaster;
+    QVERIFY(shell.platform.Picture() == workingRaster);
+
+    QTest::mousePress(form.Image1, Qt::LeftButton, {}, QPoint(20, 30));
+    QVERIFY(form.Timer1->isActive());
+    QTest::mouseMove(form.Image1, QPoint(80, 60));
+    QCOMPARE(form.windowTitle(), QString("X:80 Y:60"));
+    // The band shows on the view's copy, never on the working raster.
+    QVERIFY(!(shell.platform.Picture() == workingRaster));
+    const QImage shown = form.Image1->grab().toImage();
+    QVERIFY(shown.pixelColor(20, 30) != QColor(90, 120, 150));
+    QCOMPARE(shown.pixelColor(50, 45), QColor(90, 120, 150));
+
+    // Near the view's right edge every tick scrolls 16 pixels.
+    QTest::mouseMove(form.Image1, QPoint(460, 60));
+    QCOMPARE(shell.platform.ScrollX(), 16);
+    form.Timer1Timer();
+    QCOMPARE(shell.platform.ScrollX(), 32);
+    QCOMPARE(form.ScrollBox1->horizontalScrollBar()->value(), 32);
+
+    // Released outside the frame (the view keeps the pointer while held):
+    // the end corner is clamped into the frame, the band is gone.
+    QTest::mouseRelease(form.Image1, Qt::LeftButton, {}, QPoint(-10, 900));
+    QVERIFY(!form.Timer1->isActive());
+    const km::PixelRect scan = shell.ctx.workspace.scanRect;
+    QCOMPARE(QRect(QPoint(scan.x1, scan.y1), QPoint(scan.x2, scan.y2)),
+             QRect(QPoint(20, 30), QPoint(0, 799)));
+    QVERIFY(shell.platform.Picture() == workingRaster);
+
+    // With Area "Ref" a drag with the right button sets the other rectangle.
+    QTest::mouseClick(form.RadioGroup1->Item(1), Qt::LeftButton);
+    QTest::mousePress(form.Image1, Qt::RightButton, {}, QPoint(200, 100));
+    QTest::mouseMove(form.Image1, QPoint(120, 40));
+    QTest::mouseRelease(form.Image1, Qt::RightButton, {}, QPoint(120, 40));
+    const km::PixelRect ref = shell.ctx.workspace.referenceRect;
+    QCOMPARE(QRect(QPoint(ref.x1, ref.y1), QPoint(ref.x2, ref.y2)),
+             QRect(QPoint(200, 100), QPoint(120, 40)));
+    QCOMPARE(shell.ctx.workspace.scanRect.x2, 0);
+    QVERIFY(dialogs_->messages.empty());
+  }
+
   void handlerErrorLeavesEarlierChanges() {
     Shell& shell = Make();
     bool ran = false;
