@@ -9,16 +9,13 @@ namespace {
 
 constexpr float kNoStripe = -1.0f;
 
-// Exact integer quotient n / d for 0 <= n < 2^18 and 0 < d < 2^10 by one
-// multiplication: with m = ceil(2^28 / d), floor(n * m / 2^28) = floor(n / d)
-// (Granlund and Montgomery). Normalisation divides intensity * 255
-// (at most 765 * 255 < 2^18) by the row maximum (at most 765); this keeps
-// the per-pixel loop free of hardware division.
-struct ExactDivisor {
-  explicit ExactDivisor(uint32_t d) : multiplier(((uint64_t{1} << 28) + d - 1) / d) {}
-  uint32_t Divide(uint32_t n) const { return static_cast<uint32_t>((uint64_t{n} * multiplier) >> 28); }
-  uint64_t multiplier;
-};
+}  // namespace
+
+int32_t NormaliseIntensity(int32_t value, const ExactDivisor& byMax) {
+  return static_cast<int32_t>(byMax.Divide(static_cast<uint32_t>(value) * 255u));
+}
+
+namespace {
 
 // Intensity (red + green + blue) of columns 0 .. W of a row; returns the sum
 // and the largest value.
@@ -43,7 +40,7 @@ int DetectRow(const uint8_t* pixels, int W, const StripeSettings& s, StripeRowBu
   const float mean0 = SingleMean(rawSum, W + 1);
   if (max > 270 && static_cast<Ext>(max) > static_cast<Ext>(mean0) + 90) {
     const ExactDivisor byMax(static_cast<uint32_t>(max));
-    for (int i = 0; i <= W; ++i) in[i] = static_cast<int32_t>(byMax.Divide(static_cast<uint32_t>(in[i]) * 255u));
+    for (int i = 0; i <= W; ++i) in[i] = NormaliseIntensity(in[i], byMax);
   }
 
   // Five-pixel average in place: the two left neighbours are already
