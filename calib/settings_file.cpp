@@ -326,13 +326,15 @@ struct FileCloser {
 // read before stays, the final colouring is skipped.
 bool LoadFromPath(Context& ctx, const std::string& path, std::string* openError) {
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  struct stat info {};
-  if (file && fstat(fileno(file.get()), &info) == 0 && S_ISDIR(info.st_mode)) {
-    file.reset();
-    errno = EISDIR;
-  }
   if (!file) {
     if (openError) *openError = std::strerror(errno);
+    return false;
+  }
+  // Only a regular file: a folder reads as nothing, and a device such as
+  // /dev/zero would never end.
+  struct stat info {};
+  if (fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (openError) *openError = S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "not a regular file";
     return false;
   }
   ScanReader in(file.get());

@@ -196,7 +196,7 @@ TEST_F(SettingsFileTest, MissingFileChangesNothingButIsAnErrorWithoutDialog) {
   EXPECT_EQ(ctx.settings.Edit(2).colour, EditColour::Window);
   EXPECT_TRUE(platform.messages.empty());
 
-  for (const std::string& path : {PathOf("absent.cfg"), dir.string()}) {
+  for (const std::string& path : {PathOf("absent.cfg"), dir.string(), std::string("/dev/zero")}) {
     try {
       ReadSettingsFile(ctx, path);
       ADD_FAILURE() << "read " << path;
