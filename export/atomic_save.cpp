@@ -93,8 +93,8 @@ void SaveFileAtomically(const std::string& path, const std::function<void(std::o
   TempFile temp;
   static unsigned counter = 0;
   for (int attempt = 0; temp.fd < 0; ++attempt) {
-    std::string candidate = folder + "." + name + ".tmp" + std::to_string(::getpid()) + "_" +
-                            std::to_string(counter++);
+    std::string candidate =
+        folder + "." + name + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
     // 0666: the umask decides, as for any new file.
     const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {

@@ -8,8 +8,8 @@ namespace {
 
 // One corner: group codes 1x, 2x, 3x with x, y and z, each value "%-9.3f".
 void Corner(TextOutput& out, const ThinnedProfiles& model, int32_t vertex, char digit) {
-  const char codes[3][5] = {{'1', digit, '\r', '\n', 0}, {'2', digit, '\r', '\n', 0},
-                            {'3', digit, '\r', '\n', 0}};
+  const char codes[3][5] = {
+      {'1', digit, '\r', '\n', 0}, {'2', digit, '\r', '\n', 0}, {'3', digit, '\r', '\n', 0}};
   out.Text(codes[0]);
   out.Fixed(model.x[vertex], 3, 9);
   out.EndLine();

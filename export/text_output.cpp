@@ -28,8 +28,8 @@ void TextOutput::Pad(size_t written, int minWidth) {
 
 void TextOutput::Fixed(double value, int decimals, int minWidth) {
   MakeRoom(kFieldRoom);
-  const auto res = std::to_chars(buffer_ + used_, buffer_ + kCapacity, value,
-                                 std::chars_format::fixed, decimals);
+  const auto res =
+      std::to_chars(buffer_ + used_, buffer_ + kCapacity, value, std::chars_format::fixed, decimals);
   const size_t written = static_cast<size_t>(res.ptr - (buffer_ + used_));
   used_ += written;
   Pad(written, minWidth);

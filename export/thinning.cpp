@@ -18,8 +18,7 @@ struct ProfilePoints {
 // d = P(t+v) - P(t), stopped as soon as it reaches threshold: the distances
 // are never negative and each addition is rounded to single precision, so
 // the sum cannot fall back below the threshold once it got there.
-bool SpanAccepted(const ProfilePoints& pts, int t, int v, float dx, float dy, float dz,
-                  float threshold) {
+bool SpanAccepted(const ProfilePoints& pts, int t, int v, float dx, float dy, float dz, float threshold) {
   const Ext sx = pts.x[t], sy = pts.y[t], sz = pts.z[t];
   const Ext dd = Ext(dx) * dx + Ext(dy) * dy + Ext(dz) * dz;  // > 0: d is not zero
   float sum = 0.0f;
@@ -87,9 +86,7 @@ ThinnedProfiles ThinProfiles(const PointCloudStore& store, int frameCounter, int
                              float errorThreshold) {
   ThinnedProfiles model;
   const int lastProfile = std::min(frameCounter, PointCloudStore::MaxProfiles - 1);
-  auto lastIndexOf = [&](int p) {
-    return std::min<int>(store.lastIndex[p], PointCloudStore::MaxPoints - 1);
-  };
+  auto lastIndexOf = [&](int p) { return std::min<int>(store.lastIndex[p], PointCloudStore::MaxPoints - 1); };
 
   // Room for the most vertices the walk can append: it moves on by at least
   // two points per iteration, plus the first point and the repeated last one.

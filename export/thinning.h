@@ -17,10 +17,10 @@ namespace km {
 // repeated. The capacity grows with the model; nothing limits the number of
 // vertices or profiles but memory.
 struct ThinnedProfiles {
-  std::vector<float> x, y, z;          // vertex coordinates, copied unchanged from the store
-  int32_t vertexCount = 0;             // N; the coordinate arrays hold N entries
-  std::vector<int32_t> profileStart;   // ProfileCount() + 1 entries, the last is N
-  std::vector<int32_t> profileIndex;   // store profile of each kept profile
+  std::vector<float> x, y, z;         // vertex coordinates, copied unchanged from the store
+  int32_t vertexCount = 0;            // N; the coordinate arrays hold N entries
+  std::vector<int32_t> profileStart;  // ProfileCount() + 1 entries, the last is N
+  std::vector<int32_t> profileIndex;  // store profile of each kept profile
 
   int32_t ProfileCount() const { return static_cast<int32_t>(profileIndex.size()); }
 };

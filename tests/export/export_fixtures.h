@@ -83,7 +83,6 @@ inline std::vector<StripFace> AllFaces(const ThinnedProfiles& model) {
 
 }  // namespace km::test
 
-
 namespace km::test {
 
 // A fresh folder under the system's temporary folder, removed with its

@@ -192,21 +192,20 @@ TEST(WalkStrip, EqualDiagonalsStepOnTheFirstProfile) {
       MakeModel({{{0, 0, 0}, {0, 1, 0}}, {{1000, 1, 0.03125f}, {1000, 0, 0}, {1000, 5, 0}}});
   EXPECT_EQ(test::StripFaces(narrowed, 0), (std::vector<StripFace>{{2, 0, 1}}));
   // A clearly shorter diagonal to the second profile steps there first.
-  const ThinnedProfiles shorter =
-      MakeModel({{{0, 0, 0}, {0, 1, 0}}, {{1, -1, 0}, {1, 0, 0}, {1, 5, 0}}});
+  const ThinnedProfiles shorter = MakeModel({{{0, 0, 0}, {0, 1, 0}}, {{1, -1, 0}, {1, 0, 0}, {1, 5, 0}}});
   EXPECT_EQ(test::StripFaces(shorter, 0), (std::vector<StripFace>{{2, 0, 3}, {3, 0, 1}}));
 }
 
 TEST(WalkStrip, EndsInAFanAroundTheSecondProfilesLastVertex) {
-  const ThinnedProfiles model = MakeModel(
-      {{{0, 0, 0}, {0, 1, 0}, {0, 2, 0}, {0, 3, 0}, {0, 4, 0}}, {{1, 0, 0}, {1, 0.5f, 0}}});
+  const ThinnedProfiles model =
+      MakeModel({{{0, 0, 0}, {0, 1, 0}, {0, 2, 0}, {0, 3, 0}, {0, 4, 0}}, {{1, 0, 0}, {1, 0.5f, 0}}});
   EXPECT_EQ(test::StripFaces(model, 0),
             (std::vector<StripFace>{{5, 0, 6}, {6, 0, 1}, {6, 1, 2}, {6, 2, 3}, {6, 3, 4}}));
 }
 
 TEST(WalkStrip, EndsWhenTheFirstProfileIsDone) {
-  const ThinnedProfiles model = MakeModel(
-      {{{0, 0, 0}, {0, 0.5f, 0}}, {{1, 0, 0}, {1, 1, 0}, {1, 2, 0}, {1, 3, 0}, {1, 4, 0}}});
+  const ThinnedProfiles model =
+      MakeModel({{{0, 0, 0}, {0, 0.5f, 0}}, {{1, 0, 0}, {1, 1, 0}, {1, 2, 0}, {1, 3, 0}, {1, 4, 0}}});
   EXPECT_EQ(test::StripFaces(model, 0), (std::vector<StripFace>{{2, 0, 1}}));
 }
 
@@ -238,7 +237,10 @@ TEST(WalkStrip, StripsOfARandomSurfaceJoinNeighboursOnly) {
       ASSERT_EQ(f.a, a);
       ASSERT_EQ(f.b, b);
       ASSERT_TRUE(f.n == a + 1 || f.n == b + 1);
-      if (f.n == a + 1) ++a; else ++b;
+      if (f.n == a + 1)
+        ++a;
+      else
+        ++b;
       ASSERT_LT(b, s2);
       all.push_back(f);
     }

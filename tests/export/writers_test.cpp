@@ -26,10 +26,18 @@ enum class Format { Vrml1, Vrml2, Dxf, Mqo };
 std::string Write(Format format, const ThinnedProfiles& model) {
   std::ostringstream out;
   switch (format) {
-    case Format::Vrml1: WriteVrml(out, model, 1); break;
-    case Format::Vrml2: WriteVrml(out, model, 2); break;
-    case Format::Dxf: WriteDxf(out, model); break;
-    case Format::Mqo: WriteMqo(out, model); break;
+    case Format::Vrml1:
+      WriteVrml(out, model, 1);
+      break;
+    case Format::Vrml2:
+      WriteVrml(out, model, 2);
+      break;
+    case Format::Dxf:
+      WriteDxf(out, model);
+      break;
+    case Format::Mqo:
+      WriteMqo(out, model);
+      break;
   }
   return out.str();
 }
