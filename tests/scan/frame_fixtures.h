@@ -1,6 +1,9 @@
 #pragma once
 // Frames with a known stripe, built in memory for the scanning tests.
 
+#include <stdlib.h>
+
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -81,6 +84,27 @@ class RecordingCanvas : public Canvas {
   }
   std::vector<std::string> ops;
   Rgb colour{};
+};
+
+// A fresh folder under the system's temporary folder, removed with its
+// contents at the end of the scope.
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kelmorph-scan-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
 };
 
 }  // namespace km::test
