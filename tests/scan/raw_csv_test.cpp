@@ -88,7 +88,7 @@ TEST(RawCsv, IgnoresTheLocale) {
   WriteRawCsv(out, *store, 0);
   std::locale::global(previous);
   std::setlocale(LC_ALL, before.c_str());
-  EXPECT_EQ(out.str().substr(0, 41), " 1.500    , -2.000   , 3.000    , 0, 0\r\n");
+  EXPECT_EQ(out.str().substr(0, 40), " 1.500    , -2.000   , 3.000    , 0, 0\r\n");
 }
 
 }  // namespace
