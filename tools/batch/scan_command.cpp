@@ -1,12 +1,153 @@
-#include <cstdio>
+// kelmorph-batch scan: LOAD, the two drags, Ref_read, SCAN and SAVE without
+// the windows.
 
+#include <unistd.h>
+
+#include <QCommandLineParser>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "app/frame_loading.h"
+#include "calib/settings_file.h"
+#include "common/context.h"
+#include "common/errors.h"
+#include "common/numbers.h"
+#include "export/save_command.h"
+#include "scan/reference_detection.h"
+#include "scan/scan_run.h"
+#include "tools/batch/batch_support.h"
 #include "tools/batch/commands.h"
 
 namespace km::batch {
+namespace {
 
-int ScanCommand(const QStringList&) {
-  std::fprintf(stderr, "kelmorph-batch: 'scan' is not available in this build\n");
-  return 1;
+const char* kScanUsage =
+    "usage: kelmorph-batch scan FIRST_FRAME --scan-rect X1,Y1,X2,Y2 [--ref-rect X1,Y1,X2,Y2]\n"
+    "                           [--ref-read] [--settings FILE.cfg]\n"
+    "                           [--format vrml1|vrml2|dxf|mqo|csv] [--max-polygon N]\n"
+    "                           [--error-threshold T] [-o OUT]\n"
+    "Loads the settings file when given, loads FIRST_FRAME, marks the rectangles\n"
+    "(corners as dragged), finds the reference points when --ref-read is given,\n"
+    "scans FIRST_FRAME and the frames numbered after it, and saves the model in\n"
+    "the given format (default: the settings' Output mode) to OUT (default: the\n"
+    "first frame's name without its extension plus the format's extension, in\n"
+    "the current folder, as SAVE proposes it).\n"
+    "--max-polygon and --error-threshold replace the settings' texts.\n"
+    "Message boxes go to standard error; a failure exits with status 2.\n";
+
+const std::map<QString, int> kFormats = {
+    {"vrml1", kOutputVrml1}, {"vrml2", kOutputVrml2}, {"dxf", kOutputDxf}, {"mqo", kOutputMqo}, {"csv", kOutputCsv},
+};
+
+long long StoredPoints(const Context& ctx) {
+  long long points = 0;
+  for (int k = 0; k <= ctx.workspace.frameCounter && k < PointCloudStore::MaxProfiles; ++k)
+    points += ctx.store->lastIndex[k] + 1;
+  return points;
+}
+
+}  // namespace
+
+int ScanCommand(const QStringList& args) {
+  QCommandLineParser parser;
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  const QCommandLineOption scanRectOption("scan-rect", "Scan rectangle, corners as dragged.", "X1,Y1,X2,Y2");
+  const QCommandLineOption refRectOption("ref-rect", "Reference rectangle, corners as dragged.", "X1,Y1,X2,Y2");
+  const QCommandLineOption refReadOption("ref-read", "Find the reference points first (Ref_read).");
+  const QCommandLineOption settingsOption("settings", "Settings file to load first.", "FILE.cfg");
+  const QCommandLineOption formatOption("format", "Output format.", "FORMAT");
+  const QCommandLineOption maxPolygonOption("max-polygon", "Max polygon length (Edit4).", "N");
+  const QCommandLineOption thresholdOption("error-threshold", "Error threshold (Edit3).", "T");
+  const QCommandLineOption outputOption({"o", "output"}, "Model file to write.", "OUT");
+  const QCommandLineOption helpOption({"h", "help"}, "Show this help.");
+  parser.addOptions({scanRectOption, refRectOption, refReadOption, settingsOption, formatOption, maxPolygonOption,
+                     thresholdOption, outputOption, helpOption});
+  const QString usage = QString::fromUtf8(kScanUsage);
+
+  if (!parser.parse(args)) return UsageError(usage, parser.errorText().toStdString());
+  if (parser.isSet(helpOption)) {
+    std::fputs(kScanUsage, stdout);
+    return 0;
+  }
+  const QStringList positional = parser.positionalArguments();
+  if (positional.size() != 1) return UsageError(usage, positional.isEmpty() ? "FIRST_FRAME is required" : "one FIRST_FRAME only");
+  for (const auto* option : {&scanRectOption, &refRectOption, &settingsOption, &formatOption, &maxPolygonOption,
+                             &thresholdOption, &outputOption}) {
+    if (parser.values(*option).size() > 1)
+      return UsageError(usage, "--" + option->names().last().toStdString() + " given more than once");
+  }
+  if (!parser.isSet(scanRectOption)) return UsageError(usage, "--scan-rect is required");
+  const auto scanRect = ParseRectArg(parser.value(scanRectOption));
+  if (!scanRect) return UsageError(usage, "--scan-rect needs X1,Y1,X2,Y2");
+  if (scanRect->Empty()) return UsageError(usage, "--scan-rect is empty");
+  std::optional<PixelRect> refRect;
+  if (parser.isSet(refRectOption)) {
+    refRect = ParseRectArg(parser.value(refRectOption));
+    if (!refRect) return UsageError(usage, "--ref-rect needs X1,Y1,X2,Y2");
+  }
+  if (parser.isSet(refReadOption) && (!refRect || refRect->Empty()))
+    return UsageError(usage, "--ref-read needs a non-empty --ref-rect");
+  std::optional<int> format;
+  if (parser.isSet(formatOption)) {
+    const auto it = kFormats.find(parser.value(formatOption).toLower());
+    if (it == kFormats.end()) return UsageError(usage, "--format must be vrml1, vrml2, dxf, mqo or csv");
+    format = it->second;
+  }
+
+  BatchPlatform platform;
+  Context ctx(platform);
+  const bool showProgress = isatty(fileno(stderr)) != 0;
+  const auto start = std::chrono::steady_clock::now();
+  try {
+    if (parser.isSet(settingsOption)) ReadSettingsFile(ctx, PathArg(parser.value(settingsOption)));
+    const std::string firstFrame = PathArg(positional.first());
+    LoadFramePath(ctx, firstFrame);
+    if (ctx.workspace.workingRaster.Empty()) return Failure(firstFrame + ": not a JPEG or BMP frame that can be read");
+    ctx.workspace.scanRect = *scanRect;
+    if (refRect) ctx.workspace.referenceRect = *refRect;
+
+    if (parser.isSet(refReadOption)) {
+      const size_t messagesBefore = platform.messages.size();
+      DetectReference(ctx);
+      // The failure message has gone to standard error already.
+      if (platform.messages.size() != messagesBefore) return 2;
+    }
+
+    int framesDone = 0;
+    if (showProgress) {
+      platform.onRepaint = [&] {
+        ++framesDone;
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::fprintf(stderr, "\rframe %d  %.1f frames/s ", framesDone, seconds > 0 ? framesDone / seconds : 0.0);
+        std::fflush(stderr);
+      };
+    }
+    RunScan(ctx);
+    if (showProgress) std::fputs("\n", stderr);
+    platform.onRepaint = nullptr;
+
+    // SAVE: the Output mode, the two thinning texts, the extension.
+    if (format) ctx.settings.RadioGroup1.index = *format;
+    if (parser.isSet(maxPolygonOption)) ctx.settings.Edit(4).text = parser.value(maxPolygonOption).toStdString();
+    if (parser.isSet(thresholdOption)) ctx.settings.Edit(3).text = parser.value(thresholdOption).toStdString();
+    const std::string extension = OutputExtension(ctx.settings.RadioGroup1.index);
+    if (extension.empty()) throw KelError(kNoOutputModeMessage);
+    ctx.workspace.sequenceName.extension = extension;
+    const std::string output = parser.isSet(outputOption) ? PathArg(parser.value(outputOption))
+                                                          : ctx.workspace.sequenceName.displayName + extension;
+    const ModelFileStats stats = WriteModelFile(ctx, output);
+
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("frames: %d points: %lld vertices: %lld faces: %lld seconds: %s\n", ctx.workspace.frameCounter + 1,
+                StoredPoints(ctx), stats.vertices, stats.faces, FixedText(seconds, 2).c_str());
+    std::fflush(stdout);
+  } catch (const std::exception& e) {
+    if (showProgress) std::fputs("\n", stderr);
+    return Failure(e.what());
+  }
+  return 0;
 }
 
 }  // namespace km::batch
