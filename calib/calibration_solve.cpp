@@ -7,7 +7,7 @@
 namespace km {
 namespace {
 
-constexpr int kPoints = 5;          // reference points 1 to 5
+constexpr int kPoints = 5;         // reference points 1 to 5
 constexpr float kNoWinner = 9999;  // start of every search; a sum this large never wins
 
 // Edit numbers of the screen X of rows 1-5 and the rotation centre; the

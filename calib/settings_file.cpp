@@ -217,7 +217,9 @@ class ScanReader {
   std::optional<double> CommaReal() { return Comma() ? Real() : std::nullopt; }
 
  private:
-  static bool IsBlank(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+  static bool IsBlank(int c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+  }
   static bool IsDigit(int c) { return c >= '0' && c <= '9'; }
 
   static locale_t CLocale() {

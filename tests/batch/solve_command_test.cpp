@@ -32,8 +32,8 @@ struct SolveCommandTest : ::testing::Test {
 
   SolveCommandTest() {
     dir = fs::temp_directory_path() /
-          ("kelmorph_solve_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
-           std::to_string(getpid()));
+          ("kelmorph_solve_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+           "_" + std::to_string(getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir);
   }
@@ -42,7 +42,8 @@ struct SolveCommandTest : ::testing::Test {
   // Runs kelmorph-batch with the arguments (no spaces in them).
   BatchRun Batch(const std::string& args) const {
     const fs::path errFile = dir / "stderr.txt";
-    const std::string command = std::string("'") + KELMORPH_BATCH_EXE + "' " + args + " 2>'" + errFile.string() + "'";
+    const std::string command =
+        std::string("'") + KELMORPH_BATCH_EXE + "' " + args + " 2>'" + errFile.string() + "'";
     BatchRun run;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return run;
@@ -115,8 +116,8 @@ TEST_F(SolveCommandTest, SettingsFileIsLoadedBeforeTheSolve) {
   const BatchRun defaults = Batch("solve --frame-size 2048x1536");
   EXPECT_EQ(same.out, defaults.out);
 
-  const BatchRun moved =
-      Batch("solve --frame-size 2048x1536 --settings " + WriteFile("moved.cfg", Replaced(kDefaultFile, " 1080 ,", " 1000 ,")));
+  const BatchRun moved = Batch("solve --frame-size 2048x1536 --settings " +
+                               WriteFile("moved.cfg", Replaced(kDefaultFile, " 1080 ,", " 1000 ,")));
   ASSERT_EQ(moved.status, 0) << moved.err;
   const auto a = Values(defaults.out), b = Values(moved.out);
   ASSERT_EQ(b.size(), 5u);
@@ -130,9 +131,11 @@ TEST_F(SolveCommandTest, FailuresExitWithTwoAndTheMessage) {
     const char* message;
   } cases[] = {
       // Row 2 on the centre row of a 1536-row frame.
-      {"--settings " + WriteFile("centre.cfg", Replaced(kDefaultFile, " 995 ", " 768 ")), "0 による浮動小数点数除算"},
+      {"--settings " + WriteFile("centre.cfg", Replaced(kDefaultFile, " 995 ", " 768 ")),
+       "0 による浮動小数点数除算"},
       // A real Y that fits a double but not a float.
-      {"--settings " + WriteFile("huge.cfg", Replaced(kDefaultFile, "-13.000000", "1e300")), "浮動小数点数のオーバーフロー"},
+      {"--settings " + WriteFile("huge.cfg", Replaced(kDefaultFile, "-13.000000", "1e300")),
+       "浮動小数点数のオーバーフロー"},
       {"--settings " + (dir / "absent.cfg").string(), "absent.cfg"},
       {"--save-settings " + (dir / "no" / "folder" / "x.cfg").string(), "x.cfg"},
   };
@@ -145,8 +148,8 @@ TEST_F(SolveCommandTest, FailuresExitWithTwoAndTheMessage) {
 }
 
 TEST_F(SolveCommandTest, UsageErrorsExitWithOne) {
-  for (const char* args : {"solve", "solve --frame-size 2048", "solve --frame-size 0x10", "solve --frame-size 2048x1536 extra",
-                           "solve --frame-size 2048x1536 --nonsense"}) {
+  for (const char* args : {"solve", "solve --frame-size 2048", "solve --frame-size 0x10",
+                           "solve --frame-size 2048x1536 extra", "solve --frame-size 2048x1536 --nonsense"}) {
     SCOPED_TRACE(args);
     const BatchRun run = Batch(args);
     EXPECT_EQ(run.status, 1);

@@ -42,7 +42,8 @@ std::vector<int> StoredEdits() {
 }
 
 std::string ReplaceAll(std::string s, const std::string& from, const std::string& to) {
-  for (size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size())) s.replace(at, from.size(), to);
+  for (size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
+    s.replace(at, from.size(), to);
   return s;
 }
 
@@ -52,9 +53,10 @@ struct SettingsFileTest : ::testing::Test {
   fs::path dir;
 
   SettingsFileTest() {
-    dir = fs::temp_directory_path() /
-          ("kelmorph_settings_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
-           std::to_string(getpid()));
+    dir =
+        fs::temp_directory_path() /
+        ("kelmorph_settings_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+         "_" + std::to_string(getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir);
   }
@@ -266,9 +268,11 @@ TEST_F(SettingsFileTest, ReadingStopsAtTheFirstValueThatIsMissingOrDoesNotMatch)
     std::vector<std::pair<int, const char*>> set;  // every other stored edit keeps its old text
   } cases[] = {
       // Truncated in the middle of the second reference line.
-      {std::string(kDefaultFile).substr(0, std::string(kDefaultFile).find("995")), {{5, "1096"}, {6, "796"}, {17, "-3"}, {18, "0"}, {7, "1089"}}},
+      {std::string(kDefaultFile).substr(0, std::string(kDefaultFile).find("995")),
+       {{5, "1096"}, {6, "796"}, {17, "-3"}, {18, "0"}, {7, "1089"}}},
       // A line with three values: the fourth read meets the next line's number.
-      {ReplaceAll(kDefaultFile, " -3.000000 , 0.000000 \r\n", " -3.000000 \r\n"), {{5, "1096"}, {6, "796"}, {17, "-3"}}},
+      {ReplaceAll(kDefaultFile, " -3.000000 , 0.000000 \r\n", " -3.000000 \r\n"),
+       {{5, "1096"}, {6, "796"}, {17, "-3"}}},
       // A fraction where an integer belongs: reading stops at the point.
       {ReplaceAll(kDefaultFile, " 796 ,", " 796.5 ,"), {{5, "1096"}, {6, "796"}}},
       // A number beyond the double range does not match.
@@ -311,7 +315,8 @@ TEST_F(SettingsFileTest, ModeNumbersAreClampedAndAChangeRunsTheSolve) {
   // A negative mode selects nothing: the rotation-centre fields are greyed,
   // the step fields keep the colours they had.
   ctx.settings.Edit(1).colour = EditColour::Window;
-  Load(ReplaceAll(ReplaceAll(kDefaultFile, " 0 , 1.800000", " -1 , 1.800000"), " 2 , 0.500000", " 9 , 0.500000"));
+  Load(ReplaceAll(ReplaceAll(kDefaultFile, " 0 , 1.800000", " -1 , 1.800000"), " 2 , 0.500000",
+                  " 9 , 0.500000"));
   EXPECT_EQ(ctx.settings.RadioGroup2.index, -1);
   EXPECT_EQ(ctx.settings.RadioGroup1.index, kOutputCsv);
   EXPECT_EQ(ctx.settings.Edit(1).colour, EditColour::Window);

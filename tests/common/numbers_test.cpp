@@ -35,9 +35,8 @@ struct DecimalCase {
 
 TEST(Numbers, ParseDecimalAcceptsPlainAndExponentTexts) {
   const DecimalCase cases[] = {
-      {"0", 0},          {"1.8", 1.8L},     {"-3", -3},         {" 20 ", 20},
-      {"+0.5", 0.5L},    {".5", 0.5L},      {"7.", 7},          {"1.5E-6", 1.5e-6L},
-      {"1e20", 1e20L},   {"-1E+3", -1000},  {"1e999", 1e999L},  {"1e-5000", 0},
+      {"0", 0},  {"1.8", 1.8L},       {"-3", -3},      {" 20 ", 20},     {"+0.5", 0.5L},    {".5", 0.5L},
+      {"7.", 7}, {"1.5E-6", 1.5e-6L}, {"1e20", 1e20L}, {"-1E+3", -1000}, {"1e999", 1e999L}, {"1e-5000", 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -46,8 +45,8 @@ TEST(Numbers, ParseDecimalAcceptsPlainAndExponentTexts) {
 }
 
 TEST(Numbers, ParseDecimalRejectsWhatIsNotANumber) {
-  for (const char* text : {"", " ", "abc", "1,5", "1.2.3", "1e", "e5", "--1", "0x10", "inf", "nan",
-                           "1e5000", "-1e5000", "1 5", "\xef\xbc\x91"}) {
+  for (const char* text : {"", " ", "abc", "1,5", "1.2.3", "1e", "e5", "--1", "0x10", "inf", "nan", "1e5000",
+                           "-1e5000", "1 5", "\xef\xbc\x91"}) {
     SCOPED_TRACE(text);
     EXPECT_EQ(ThrownMessage([&] { ParseDecimal(text); }), ConversionMessage(text, false));
   }
@@ -66,8 +65,8 @@ TEST(Numbers, ParseWholeAcceptsIntegersOnly) {
   EXPECT_EQ(ParseWhole("+12"), 12);
   EXPECT_EQ(ParseWhole("2147483647"), 2147483647);
   EXPECT_EQ(ParseWhole("-2147483648"), std::numeric_limits<int32_t>::min());
-  for (const char* text : {"", "-", "abc", "1,5", "30.0", "1e3", "30 ", "2147483648", "-2147483649",
-                           "99999999999999999999"}) {
+  for (const char* text :
+       {"", "-", "abc", "1,5", "30.0", "1e3", "30 ", "2147483648", "-2147483649", "99999999999999999999"}) {
     SCOPED_TRACE(text);
     EXPECT_EQ(ThrownMessage([&] { ParseWhole(text); }), ConversionMessage(text, true));
   }

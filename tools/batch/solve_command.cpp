@@ -29,7 +29,8 @@ int SolveCommand(const QStringList& args) {
   parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
   const QCommandLineOption settingsOption("settings", "Settings file to load first.", "FILE.cfg");
   const QCommandLineOption sizeOption("frame-size", "Size of the loaded frame in pixels.", "WxH");
-  const QCommandLineOption saveOption("save-settings", "Write the settings to this file afterwards.", "OUT.cfg");
+  const QCommandLineOption saveOption("save-settings", "Write the settings to this file afterwards.",
+                                      "OUT.cfg");
   const QCommandLineOption helpOption({"h", "help"}, "Show this help.");
   parser.addOptions({settingsOption, sizeOption, saveOption, helpOption});
   const QString usage = QString::fromUtf8(kSolveUsage);
@@ -40,7 +41,8 @@ int SolveCommand(const QStringList& args) {
     return 0;
   }
   if (!parser.positionalArguments().isEmpty())
-    return UsageError(usage, "unexpected argument '" + parser.positionalArguments().first().toStdString() + "'");
+    return UsageError(usage,
+                      "unexpected argument '" + parser.positionalArguments().first().toStdString() + "'");
   for (const auto* option : {&settingsOption, &sizeOption, &saveOption}) {
     if (parser.values(*option).size() > 1)
       return UsageError(usage, "--" + option->names().first().toStdString() + " given more than once");
@@ -62,8 +64,9 @@ int SolveCommand(const QStringList& args) {
     SolveCalibration(ctx);
 
     const SettingsState& s = ctx.settings;
-    std::printf("XL: %s\nh: %s\nZ0: %s\nf: %s\ncenterX: %s\n", s.Edit(29).text.c_str(), s.Edit(30).text.c_str(),
-                s.Edit(31).text.c_str(), s.Edit(32).text.c_str(), GeneralNumberText(ctx.calib.centerX).c_str());
+    std::printf("XL: %s\nh: %s\nZ0: %s\nf: %s\ncenterX: %s\n", s.Edit(29).text.c_str(),
+                s.Edit(30).text.c_str(), s.Edit(31).text.c_str(), s.Edit(32).text.c_str(),
+                GeneralNumberText(ctx.calib.centerX).c_str());
     std::fflush(stdout);
 
     if (parser.isSet(saveOption)) WriteSettingsFile(ctx, PathArg(parser.value(saveOption)));
