@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <locale>
 #include <string>
@@ -172,22 +173,36 @@ TEST(Numbers, TextsIgnoreACommaDecimalGlobalLocale) {
   std::locale::global(saved);
 }
 
+// Selects a C locale with a decimal comma: an installed one, or one compiled
+// with localedef into a temporary folder when the locale sources are there.
+// Returns false when neither works.
+bool SelectCommaCLocale() {
+  const auto tryName = [](const char* name) {
+    return std::setlocale(LC_ALL, name) != nullptr && *std::localeconv()->decimal_point == ',';
+  };
+  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"})
+    if (tryName(name)) return true;
+  const std::string folder = ::testing::TempDir() + "kelmorph_locales";
+  const std::string command = "localedef -i de_DE -f UTF-8 '" + folder + "/de_DE.UTF-8' >/dev/null 2>&1";
+  const bool compiled = std::system(("test -d '" + folder + "/de_DE.UTF-8'").c_str()) == 0;
+  if (!compiled &&
+      (std::system(("mkdir -p '" + folder + "'").c_str()) != 0 || std::system(command.c_str()) != 0))
+    return false;
+  setenv("LOCPATH", folder.c_str(), 1);
+  if (tryName("de_DE.UTF-8")) return true;
+  unsetenv("LOCPATH");
+  return false;
+}
+
 TEST(Numbers, TextsIgnoreACommaDecimalCLocale) {
   const std::string saved = std::setlocale(LC_ALL, nullptr);
-  const char* names[] = {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8", "fr_FR.utf8"};
-  const char* found = nullptr;
-  for (const char* name : names) {
-    if (std::setlocale(LC_ALL, name) != nullptr && *std::localeconv()->decimal_point == ',') {
-      found = name;
-      break;
-    }
-  }
-  if (found == nullptr) {
+  if (!SelectCommaCLocale()) {
     std::setlocale(LC_ALL, saved.c_str());
-    GTEST_SKIP() << "no locale with a decimal comma is installed";
+    GTEST_SKIP() << "no locale with a decimal comma is available";
   }
   ExpectTextsUnaffectedByLocale();
   std::setlocale(LC_ALL, saved.c_str());
+  unsetenv("LOCPATH");
 }
 
 }  // namespace
