@@ -4,12 +4,17 @@
 #include <exception>
 
 #include "app/gui/error_display.h"
+#include "app/gui/window_font.h"
 
 namespace km::gui {
 
 KelMorphApplication::KelMorphApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  // The name the window system lists the application under. No display
+  // name: Qt would append it to every window caption, and the main window's
+  // caption is a read-out of its own.
   setApplicationName("Kel-Morph");
-  setApplicationDisplayName("Kel-Morph");
+  // Message boxes and dialogs in the windows' Japanese-capable font.
+  setFont(WindowFont());
 }
 
 void KelMorphApplication::SetErrorDisplay(std::function<void(const std::string&)> display) {

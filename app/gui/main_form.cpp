@@ -4,6 +4,7 @@
 #include "app/frame_loading.h"
 #include "app/gui/error_display.h"
 #include "app/gui/option_form.h"
+#include "app/gui/window_font.h"
 #include "calib/settings_state.h"
 #include "export/save_command.h"
 #include "scan/scan_run.h"
@@ -23,9 +24,7 @@ TMainForm::TMainForm(Context& ctx, TOptionForm& optionForm)
     : ctx_(ctx), optionForm_(optionForm) {
   setObjectName("MainForm");
   setWindowTitle("MainForm");
-  QFont font("Noto Sans CJK JP");
-  font.setPixelSize(12);
-  setFont(font);
+  setFont(WindowFont());
 
   Panel1 = new QFrame(this);
   Panel1->setObjectName("Panel1");

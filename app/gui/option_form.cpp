@@ -3,6 +3,7 @@
 #include <QPalette>
 
 #include "app/gui/error_display.h"
+#include "app/gui/window_font.h"
 #include "calib/calibration_solve.h"
 #include "calib/settings_file.h"
 #include "scan/reference_detection.h"
@@ -23,9 +24,7 @@ QColor TOptionForm::BorderColour() { return QColor(0xB4, 0xB4, 0xB4); }
 TOptionForm::TOptionForm(Context& ctx) : QWidget(nullptr), ctx_(ctx) {
   setObjectName("OptionForm");
   setWindowTitle("OptionForm");
-  QFont font("Noto Sans CJK JP");
-  font.setPixelSize(12);
-  setFont(font);
+  setFont(WindowFont());
   // Closing the main window ends the program even while this one is open.
   setAttribute(Qt::WA_QuitOnClose, false);
 
