@@ -8,17 +8,57 @@
 namespace km {
 namespace {
 
-// One profile copied out of the store's [point][profile] layout, so that the
-// span search reads consecutive memory.
+// Narrowing to single precision with the overflow and invalid-operation
+// errors of ToSingle, inlined for the inner loops.
+inline float Single(Ext value) {
+  const float f = static_cast<float>(value);
+  if (!std::isfinite(f)) [[unlikely]]
+    return ToSingle(value);  // throws the matching FloatError
+  return f;
+}
+
+// Profiles copied out of the store's [point][profile] layout in blocks of
+// neighbouring profiles, so that both the copy and the span search read
+// consecutive memory.
+class ProfileBlock {
+ public:
+  static constexpr int kProfiles = 32;
+  ProfileBlock() : x_(kSize), y_(kSize), z_(kSize) {}
+
+  // Copies points 0 .. lastPoint of store profiles first .. first + count - 1.
+  void Load(const PointCloudStore& store, int first, int count, int lastPoint) {
+    for (int k = 0; k <= lastPoint; ++k) {
+      const size_t row = PointCloudStore::Index(k, first);
+      for (int j = 0; j < count; ++j) {
+        const size_t at = static_cast<size_t>(j) * PointCloudStore::MaxPoints + k;
+        x_[at] = store.x[row + j];
+        y_[at] = store.y[row + j];
+        z_[at] = store.z[row + j];
+      }
+    }
+  }
+  // Points of the j-th profile of the block.
+  const float* X(int j) const { return x_.data() + static_cast<size_t>(j) * PointCloudStore::MaxPoints; }
+  const float* Y(int j) const { return y_.data() + static_cast<size_t>(j) * PointCloudStore::MaxPoints; }
+  const float* Z(int j) const { return z_.data() + static_cast<size_t>(j) * PointCloudStore::MaxPoints; }
+
+ private:
+  static constexpr size_t kSize = static_cast<size_t>(kProfiles) * PointCloudStore::MaxPoints;
+  std::vector<float> x_, y_, z_;
+};
+
 struct ProfilePoints {
-  std::vector<float> x, y, z;
+  const float* x;
+  const float* y;
+  const float* z;
 };
 
 // Sum of the distances of points t+1 .. t+v-1 from the line through P(t) and
-// d = P(t+v) - P(t), stopped as soon as it reaches threshold: the distances
-// are never negative and each addition is rounded to single precision, so
-// the sum cannot fall back below the threshold once it got there.
-bool SpanAccepted(const ProfilePoints& pts, int t, int v, float dx, float dy, float dz, float threshold) {
+// d = P(t+v) - P(t), each addition rounded to single precision. With
+// checked, every narrowing raises the FloatError of ToSingle when it
+// overflows.
+template <bool checked>
+float SpanError(const ProfilePoints& pts, int t, int v, float dx, float dy, float dz, float threshold) {
   const Ext sx = pts.x[t], sy = pts.y[t], sz = pts.z[t];
   const Ext dd = Ext(dx) * dx + Ext(dy) * dy + Ext(dz) * dz;  // > 0: d is not zero
   float sum = 0.0f;
@@ -26,14 +66,27 @@ bool SpanAccepted(const ProfilePoints& pts, int t, int v, float dx, float dy, fl
     const Ext qx = pts.x[t + k], qy = pts.y[t + k], qz = pts.z[t + k];
     const Ext dot = (qx - sx) * dx + (qy - sy) * dy + (qz - sz) * dz;
     // The line parameter of the foot is held in single precision.
-    const float s = ToSingle(dot / dd);
+    const float s = checked ? Single(dot / dd) : static_cast<float>(dot / dd);
     const Ext ex = sx + Ext(s) * dx - qx;
     const Ext ey = sy + Ext(s) * dy - qy;
     const Ext ez = sz + Ext(s) * dz - qz;
     const double distance = static_cast<double>(std::sqrt(ex * ex + ey * ey + ez * ez));
-    sum = ToSingle(Ext(sum) + Ext(distance));
-    if (!(sum < threshold)) return false;
+    sum = checked ? Single(Ext(sum) + Ext(distance)) : static_cast<float>(Ext(sum) + Ext(distance));
+    // The distances are never negative and each addition is rounded to
+    // single precision, so the sum cannot fall back below the threshold
+    // once it got there: the remaining points are not needed.
+    if (!(sum < threshold)) break;
   }
+  return sum;
+}
+
+// Whether the span's error stays below the threshold (strictly).
+bool SpanAccepted(const ProfilePoints& pts, int t, int v, float dx, float dy, float dz, float threshold) {
+  const float sum = SpanError<false>(pts, t, v, dx, dy, dz, threshold);
+  // An overflow anywhere in the span leaves an infinite or invalid sum; the
+  // checked pass then raises its error.
+  if (!std::isfinite(sum)) [[unlikely]]
+    SpanError<true>(pts, t, v, dx, dy, dz, threshold);
   return sum < threshold;
 }
 
@@ -52,9 +105,9 @@ void ThinProfile(ThinnedProfiles& model, const ProfilePoints& pts, int c, int ma
     bool accepted = false;
     // Spans that would end beyond the last point are skipped anyway.
     for (int v = std::min(maxPolygonLength, c - t); v >= 2; --v) {
-      const float dx = ToSingle(Ext(pts.x[t + v]) - pts.x[t]);
-      const float dy = ToSingle(Ext(pts.y[t + v]) - pts.y[t]);
-      const float dz = ToSingle(Ext(pts.z[t + v]) - pts.z[t]);
+      const float dx = Single(Ext(pts.x[t + v]) - pts.x[t]);
+      const float dy = Single(Ext(pts.y[t + v]) - pts.y[t]);
+      const float dz = Single(Ext(pts.z[t + v]) - pts.z[t]);
       if (dx == 0 && dy == 0 && dz == 0) continue;
       if (SpanAccepted(pts, t, v, dx, dy, dz, errorThreshold)) {
         t += v;
@@ -77,7 +130,7 @@ float VertexDistance(const ThinnedProfiles& model, int32_t i, int32_t j) {
   const Ext dy = Ext(model.y[i]) - model.y[j];
   const Ext dz = Ext(model.z[i]) - model.z[j];
   const double distance = static_cast<double>(std::sqrt(dx * dx + dy * dy + dz * dz));
-  return ToSingle(distance);
+  return Single(distance);
 }
 
 }  // namespace detail
@@ -103,27 +156,30 @@ ThinnedProfiles ThinProfiles(const PointCloudStore& store, int frameCounter, int
   model.profileStart.reserve(kept + 1);
   model.profileIndex.reserve(kept);
 
-  ProfilePoints pts;
-  pts.x.resize(PointCloudStore::MaxPoints);
-  pts.y.resize(PointCloudStore::MaxPoints);
-  pts.z.resize(PointCloudStore::MaxPoints);
-  int lastC = -1;
-  for (int p = 0; p <= lastProfile; ++p) {
-    const int c = lastIndexOf(p);
-    if (c < 0) continue;
-    for (int k = 0; k <= c; ++k) {
-      pts.x[k] = store.X(k, p);
-      pts.y[k] = store.Y(k, p);
-      pts.z[k] = store.Z(k, p);
+  ProfileBlock block;
+  int lastKept = -1;
+  for (int first = 0; first <= lastProfile; first += ProfileBlock::kProfiles) {
+    const int count = std::min(ProfileBlock::kProfiles, lastProfile + 1 - first);
+    int blockLastPoint = -1;
+    for (int j = 0; j < count; ++j) blockLastPoint = std::max(blockLastPoint, lastIndexOf(first + j));
+    block.Load(store, first, count, blockLastPoint);
+    for (int j = 0; j < count; ++j) {
+      const int c = lastIndexOf(first + j);
+      if (c < 0) continue;
+      const ProfilePoints pts{block.X(j), block.Y(j), block.Z(j)};
+      model.profileStart.push_back(static_cast<int32_t>(model.x.size()));
+      model.profileIndex.push_back(first + j);
+      ThinProfile(model, pts, c, maxPolygonLength, errorThreshold);
+      lastKept = first + j;
     }
-    model.profileStart.push_back(static_cast<int32_t>(model.x.size()));
-    model.profileIndex.push_back(p);
-    ThinProfile(model, pts, c, maxPolygonLength, errorThreshold);
-    lastC = c;
   }
-  // The last kept profile ends with its last point once more; pts still
-  // holds that profile.
-  if (lastC >= 0) Append(model, pts, lastC);
+  // The last kept profile ends with its last point once more.
+  if (lastKept >= 0) {
+    const int c = lastIndexOf(lastKept);
+    model.x.push_back(store.X(c, lastKept));
+    model.y.push_back(store.Y(c, lastKept));
+    model.z.push_back(store.Z(c, lastKept));
+  }
   model.vertexCount = static_cast<int32_t>(model.x.size());
   model.profileStart.push_back(model.vertexCount);
   return model;

@@ -178,10 +178,21 @@ TEST(ThinProfiles, HoldsMoreThan65535VerticesAnd360Profiles) {
   EXPECT_EQ(CountFaces(model), 718LL * 199);
 }
 
-TEST(ThinProfiles, SpanOutOfSinglePrecisionRaisesOverflow) {
-  PointCloudStore store;
-  SetProfile(store, 0, {{-3e38f, 0, 0}, {0, 1, 0}, {3e38f, 0, 0}});
-  EXPECT_THROW(ThinProfiles(store, 0, 30, 0.5f), FloatError);
+TEST(ThinProfiles, ValuesOutOfSinglePrecisionRaiseOverflow) {
+  const std::vector<std::vector<Point>> cases = {
+      {{-3e38f, 0, 0}, {0, 1, 0}, {3e38f, 0, 0}},  // the span's direction
+      {{0, 0, 0}, {1e30f, 0, 0}, {1e-40f, 0, 0}},  // the foot's line parameter
+  };
+  for (const auto& points : cases) {
+    PointCloudStore store;
+    SetProfile(store, 0, points);
+    try {
+      ThinProfiles(store, 0, 30, 0.5f);
+      ADD_FAILURE() << "no error";
+    } catch (const FloatError& e) {
+      EXPECT_STREQ(e.what(), kOverflowMessage);
+    }
+  }
 }
 
 TEST(WalkStrip, EqualDiagonalsStepOnTheFirstProfile) {
