@@ -191,6 +191,33 @@ TEST_F(JpegDecoding, FileAndMemoryReadersAgree) {
   EXPECT_EQ(fromFile, fromMemory);
 }
 
+// Stray bytes that libjpeg skips with a "corrupt data" warning: harmless
+// just before the end marker, where some webcams put them, but a sign of
+// damage anywhere else.
+TEST_F(JpegDecoding, StrayBytesAreAcceptedOnlyBeforeTheEndMarker) {
+  const std::string path = Path("x.jpg");
+  test::WriteTestJpeg(path, test::GradientRaster(24, 16), false, false);
+  const Bytes clean = test::ReadBytes(path);
+  Raster expected, out;
+  ASSERT_TRUE(DecodeJpegBytes(clean.data(), clean.size(), expected));
+
+  Bytes padded = clean;
+  padded.insert(padded.end() - 2, {0x00, 0x00, 0x00});
+  EXPECT_TRUE(DecodeJpegBytes(padded.data(), padded.size(), out));
+  EXPECT_EQ(out, expected);
+
+  Bytes beforeScan = clean;
+  for (size_t i = 0; i + 1 < beforeScan.size(); ++i) {
+    if (beforeScan[i] == 0xFF && beforeScan[i + 1] == 0xDA) {
+      beforeScan.insert(beforeScan.begin() + static_cast<std::ptrdiff_t>(i), {0x00, 0x00, 0x00});
+      break;
+    }
+  }
+  ASSERT_NE(beforeScan.size(), clean.size());
+  EXPECT_FALSE(DecodeJpegBytes(beforeScan.data(), beforeScan.size(), out));
+  EXPECT_EQ(out, expected);  // untouched by the failure
+}
+
 // ----------------------------------------------------------- size limit ---
 
 TEST_F(JpegDecoding, PixelLimitIsCheckedBeforeDecoding) {
