@@ -127,10 +127,13 @@ void DetectReference(Context& ctx) {
     return;
   }
   // Points 1 to 5 are Edit5/Edit6 .. Edit13/Edit14; with three or four
-  // corners the edits of the missing points keep their texts.
+  // corners the edits of the missing points keep their texts. Both texts
+  // are whole numbers (the filtered column truncated toward zero): the
+  // settings file holds screen coordinates as integers, so a fractional
+  // text would make the settings SAVE fail right after Ref_read.
   for (int j = 0; j < std::min(corners, 5); ++j) {
     const int row = cornerRows[j];
-    ctx.settings.Edit(5 + 2 * j).text = GeneralNumberText(table.column[row]);
+    ctx.settings.Edit(5 + 2 * j).text = WholeNumberText(Trunc(table.column[row]));
     ctx.settings.Edit(6 + 2 * j).text = WholeNumberText(row);
   }
   ctx.platform.SettingsChanged();

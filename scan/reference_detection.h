@@ -7,7 +7,8 @@ namespace km {
 // The settings window's Ref_read: finds the stripe on the reference body in
 // the reference rectangle, takes the lowest row of each nearly vertical
 // stretch of it as a corner (lowest first), writes the first five corners
-// into the screen edits of reference points 1 to 5 and solves. Fewer than
+// into the screen edits of reference points 1 to 5 (whole number texts, the
+// column truncated toward zero) and solves. Fewer than
 // three corners: the message "基準体検出に失敗しました", nothing written.
 // With three or four corners only those points are written; the edits of
 // the others keep their texts. Raises ConversionError for a minimum

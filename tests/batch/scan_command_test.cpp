@@ -1,0 +1,157 @@
+// kelmorph-batch scan, run as a user runs it, against the same steps taken
+// through the core as the windows take them.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "app/frame_loading.h"
+#include "common/headless_platform.h"
+#include "common/image_writers.h"
+#include "export/save_command.h"
+#include "scan/reference_detection.h"
+#include "scan/scan_run.h"
+#include "tests/scan/frame_fixtures.h"
+
+namespace km {
+namespace {
+
+struct BatchRun {
+  int status = -1;
+  std::string out, err;
+};
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Runs kelmorph-batch in folder `cwd` with the arguments (no spaces in them).
+BatchRun Batch(const test::TempDir& dir, const std::string& args) {
+  const std::string errFile = dir.File("stderr.txt");
+  const std::string command =
+      "cd '" + dir.path() + "' && '" + std::string(KELMORPH_BATCH_EXE) + "' " + args + " 2>'" + errFile + "'";
+  BatchRun run;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return run;
+  char buffer[4096];
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
+  const int status = pclose(pipe);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.err = ReadAll(errFile);
+  return run;
+}
+
+// 640 x 300 frames: a reference body on the left, the object's line on the
+// right, moving one column per frame.
+Raster Frame(int k, bool withBody = true) {
+  Raster frame = test::DarkFrame(640, 300);
+  if (withBody) test::DrawStaircase(frame, 10, 100, 5);
+  test::DrawLine(frame, 20, 280, [k](int y) { return 480 + k + y / 16; });
+  return frame;
+}
+
+struct ScanCommandTest : ::testing::Test {
+  void WriteSequence(int frames, const std::string& extension) {
+    for (int k = 0; k < frames; ++k) {
+      const std::string path = dir.File("Obj000" + std::to_string(k + 1) + extension);
+      if (extension == ".jpg")
+        WriteJpegFile(path, Frame(k), 90);
+      else
+        WriteBmpFile(path, Frame(k));
+    }
+  }
+  test::TempDir dir;
+};
+
+const std::regex kSummary(R"(frames: (\d+) points: (\d+) vertices: (\d+) faces: (\d+) seconds: \d+\.\d\d\n)");
+
+TEST_F(ScanCommandTest, SequenceToCsvWithTheDefaultName) {
+  WriteSequence(3, ".bmp");
+  const BatchRun run = Batch(dir, "scan Obj0001.bmp --scan-rect 600,290,400,8 --format csv");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "") << "no progress when standard error is not a terminal";
+  std::smatch m;
+  ASSERT_TRUE(std::regex_match(run.out, m, kSummary)) << run.out;
+  EXPECT_EQ(m[1], "3");
+  EXPECT_EQ(m[2], "783") << "261 rows in each of three frames";
+  EXPECT_EQ(m[3], "783");
+  EXPECT_EQ(m[4], "0");
+  const std::string csv = ReadAll(dir.File("Obj0001.csv"));
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 783);
+  EXPECT_EQ(csv.substr(csv.size() - 10), ", 260, 2\r\n");
+}
+
+// The same steps a user takes in the windows: LOAD, drags, Ref_read, SCAN,
+// Output mode and SAVE with its dialog.
+std::string WindowSteps(const test::TempDir& dir, const std::string& first, int outputMode, bool refRead) {
+  HeadlessPlatform platform;
+  Context ctx(platform);
+  platform.openAnswers.push_back(dir.File(first));
+  LoadFrameCommand(ctx);
+  ctx.workspace.scanRect = PixelRect{400, 8, 600, 290};
+  ctx.workspace.referenceRect = PixelRect{330, 295, 80, 5};
+  if (refRead) DetectReference(ctx);
+  RunScan(ctx);
+  ctx.settings.RadioGroup1.index = outputMode;
+  const std::string path = dir.File("window.out");
+  platform.saveAnswers.push_back(path);
+  SaveModelCommand(ctx);
+  return ReadAll(path);
+}
+
+TEST_F(ScanCommandTest, ByteIdenticalToTheWindowSteps) {
+  WriteSequence(4, ".jpg");
+  struct Case {
+    const char* format;
+    int outputMode;
+    bool refRead;
+  } cases[] = {{"csv", kOutputCsv, false}, {"dxf", kOutputDxf, true}, {"vrml2", kOutputVrml2, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.format);
+    const std::string window = WindowSteps(dir, "Obj0001.jpg", c.outputMode, c.refRead);
+    ASSERT_FALSE(window.empty());
+    const BatchRun run = Batch(dir, std::string("scan Obj0001.jpg --scan-rect 400,8,600,290 --ref-rect 330,295,80,5") +
+                                        (c.refRead ? " --ref-read" : "") + " --format " + c.format + " -o batch.out");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(ReadAll(dir.File("batch.out")) == window) << "files differ";
+  }
+}
+
+TEST_F(ScanCommandTest, FailuresExitWithTwoAndTheMessage) {
+  WriteSequence(1, ".bmp");
+  WriteBmpFile(dir.File("Flat0001.bmp"), Frame(0, false));
+  struct Case {
+    std::string args;
+    int status;
+    const char* message;
+  } cases[] = {
+      {"scan Absent0001.bmp --scan-rect 400,8,600,290", 2, "Absent0001.bmp"},
+      {"scan Obj0001.bmp --scan-rect 400,8,600,290 --settings absent.cfg", 2, "absent.cfg"},
+      {"scan Flat0001.bmp --scan-rect 400,8,600,290 --ref-rect 80,5,330,295 --ref-read", 2, "基準体検出に失敗しました"},
+      {"scan Obj0001.bmp --scan-rect 400,8,600,290 --error-threshold x", 2, "'x' は浮動小数点数ではありません"},
+      {"scan Obj0001.bmp --scan-rect 400,8,600,290 -o no/folder/out.csv --format csv", 2, "out.csv"},
+      {"scan Obj0001.bmp", 1, "--scan-rect is required"},
+      {"scan Obj0001.bmp --scan-rect 400,8,400,290", 1, "--scan-rect is empty"},
+      {"scan Obj0001.bmp --scan-rect 400,8,600,290 --format obj", 1, "--format"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    const BatchRun run = Batch(dir, c.args);
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+  }
+}
+
+}  // namespace
+}  // namespace km
