@@ -16,7 +16,10 @@ class ImageView : public QWidget {
 
   // The raster shown; nullptr or an empty raster shows nothing. The raster
   // must outlive the view or be replaced first.
-  void SetPicture(const Raster* picture) { picture_ = picture; update(); }
+  void SetPicture(const Raster* picture) {
+    picture_ = picture;
+    update();
+  }
 
   // Pointer callbacks, any button; x, y in picture pixels, negative or
   // beyond the picture while a button is held outside the view.

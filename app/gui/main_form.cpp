@@ -20,8 +20,7 @@ constexpr int kBlankViewWidth = 2048;
 constexpr int kBlankViewHeight = 1536;
 }  // namespace
 
-TMainForm::TMainForm(Context& ctx, TOptionForm& optionForm)
-    : ctx_(ctx), optionForm_(optionForm) {
+TMainForm::TMainForm(Context& ctx, TOptionForm& optionForm) : ctx_(ctx), optionForm_(optionForm) {
   setObjectName("MainForm");
   setWindowTitle("MainForm");
   setFont(WindowFont());
@@ -95,9 +94,15 @@ void TMainForm::Run(const std::function<void()>& handler) {
   optionForm_.Refresh();
 }
 
-void TMainForm::Button1Click() { Run([this] { LoadFrameCommand(ctx_); }); }
-void TMainForm::Button2Click() { Run([this] { RunScan(ctx_); }); }
-void TMainForm::Button3Click() { Run([this] { SaveModelCommand(ctx_); }); }
+void TMainForm::Button1Click() {
+  Run([this] { LoadFrameCommand(ctx_); });
+}
+void TMainForm::Button2Click() {
+  Run([this] { RunScan(ctx_); });
+}
+void TMainForm::Button3Click() {
+  Run([this] { SaveModelCommand(ctx_); });
+}
 
 void TMainForm::Button4Click() {
   Run([this] {
@@ -115,9 +120,17 @@ void TMainForm::FormResize() {
   ctx_.calib.viewHeight = ScrollBox1->height();
 }
 
-void TMainForm::Image1MouseDown(int x, int y) { Run([&] { km::Image1MouseDown(ctx_, x, y); }); }
-void TMainForm::Image1MouseMove(int x, int y) { Run([&] { km::Image1MouseMove(ctx_, x, y); }); }
-void TMainForm::Image1MouseUp(int x, int y) { Run([&] { km::Image1MouseUp(ctx_, x, y); }); }
-void TMainForm::Timer1Timer() { Run([this] { km::Timer1Timer(ctx_); }); }
+void TMainForm::Image1MouseDown(int x, int y) {
+  Run([&] { km::Image1MouseDown(ctx_, x, y); });
+}
+void TMainForm::Image1MouseMove(int x, int y) {
+  Run([&] { km::Image1MouseMove(ctx_, x, y); });
+}
+void TMainForm::Image1MouseUp(int x, int y) {
+  Run([&] { km::Image1MouseUp(ctx_, x, y); });
+}
+void TMainForm::Timer1Timer() {
+  Run([this] { km::Timer1Timer(ctx_); });
+}
 
 }  // namespace km::gui

@@ -189,10 +189,18 @@ void TOptionForm::Run(const std::function<void()>& handler) {
   Refresh();
 }
 
-void TOptionForm::Button1Click() { Run([this] { OptionButton1Click(ctx_); }); }
-void TOptionForm::Button2Click() { Run([this] { DetectReference(ctx_); }); }
-void TOptionForm::Button3Click() { Run([this] { SaveSettingsFile(ctx_); }); }
-void TOptionForm::Button4Click() { Run([this] { LoadSettingsFile(ctx_); }); }
+void TOptionForm::Button1Click() {
+  Run([this] { OptionButton1Click(ctx_); });
+}
+void TOptionForm::Button2Click() {
+  Run([this] { DetectReference(ctx_); });
+}
+void TOptionForm::Button3Click() {
+  Run([this] { SaveSettingsFile(ctx_); });
+}
+void TOptionForm::Button4Click() {
+  Run([this] { LoadSettingsFile(ctx_); });
+}
 
 void TOptionForm::RadioGroup2Click(int index) {
   if (refreshing_) return;

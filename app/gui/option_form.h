@@ -26,10 +26,10 @@ class TOptionForm : public QWidget {
   void Refresh();
 
   // Handlers, as the controls call them.
-  void Button1Click();  // 更新 (and a change of Mode): the calibration solve
-  void Button2Click();  // Ref_read: reference detection
-  void Button3Click();  // SAVE: settings file
-  void Button4Click();  // LOAD: settings file
+  void Button1Click();               // 更新 (and a change of Mode): the calibration solve
+  void Button2Click();               // Ref_read: reference detection
+  void Button3Click();               // SAVE: settings file
+  void Button4Click();               // LOAD: settings file
   void RadioGroup2Click(int index);  // user clicked a Mode item
 
   // Edit1 .. Edit33 (nullptr at 0 and 28, which do not exist).

@@ -35,8 +35,7 @@ std::optional<QString> RunFileDialog(QWidget* parent, const QtFileDialogSpec& sp
   QFileDialog dialog(parent);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setAcceptMode(mode);
-  dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
-                                                     : QFileDialog::AnyFile);
+  dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   if (!spec.confirmOverwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite);
   dialog.setNameFilters(spec.nameFilters);
   if (!spec.selectedFilter.isEmpty()) dialog.selectNameFilter(spec.selectedFilter);
@@ -181,9 +180,7 @@ void QtPlatform::StopTimer() {
   if (mainForm_ != nullptr) mainForm_->Timer1->stop();
 }
 
-int QtPlatform::AreaChoice() const {
-  return mainForm_ != nullptr ? mainForm_->RadioGroup1->Index() : 0;
-}
+int QtPlatform::AreaChoice() const { return mainForm_ != nullptr ? mainForm_->RadioGroup1->Index() : 0; }
 
 void QtPlatform::SettingsChanged() {
   if (optionForm_ != nullptr) optionForm_->Refresh();

@@ -91,8 +91,10 @@ class MainWindowTest : public QObject {
       QPushButton* button;
       const char* text;
       int top;
-    } buttons[] = {{form.Button4, "設定", 8}, {form.Button1, "LOAD", 32},
-                   {form.Button2, "SCAN", 56}, {form.Button3, "SAVE", 80}};
+    } buttons[] = {{form.Button4, "設定", 8},
+                   {form.Button1, "LOAD", 32},
+                   {form.Button2, "SCAN", 56},
+                   {form.Button3, "SAVE", 80}};
     for (const auto& b : buttons) {
       QCOMPARE(b.button->text(), QString::fromUtf8(b.text));
       QCOMPARE(b.button->geometry(), QRect(8, b.top, 41, 17));
@@ -323,8 +325,7 @@ class MainWindowTest : public QObject {
     QTest::mouseMove(form.Image1, QPoint(120, 40));
     QTest::mouseRelease(form.Image1, Qt::RightButton, {}, QPoint(120, 40));
     const km::PixelRect ref = shell.ctx.workspace.referenceRect;
-    QCOMPARE(QRect(QPoint(ref.x1, ref.y1), QPoint(ref.x2, ref.y2)),
-             QRect(QPoint(200, 100), QPoint(120, 40)));
+    QCOMPARE(QRect(QPoint(ref.x1, ref.y1), QPoint(ref.x2, ref.y2)), QRect(QPoint(200, 100), QPoint(120, 40)));
     QCOMPARE(shell.ctx.workspace.scanRect.x2, 0);
     QVERIFY(dialogs_->messages.empty());
   }
@@ -332,11 +333,14 @@ class MainWindowTest : public QObject {
   void handlerErrorLeavesEarlierChanges() {
     Shell& shell = Make();
     bool ran = false;
-    const bool ok = km::gui::RunHandler(shell.platform, [&] {
-      ran = true;
-      shell.ctx.settings.Edit(29).text = "partial";
-      throw km::ConversionError("'x' は整数ではありません");
-    }, [&] { shell.OptionForm.Refresh(); });
+    const bool ok = km::gui::RunHandler(
+        shell.platform,
+        [&] {
+          ran = true;
+          shell.ctx.settings.Edit(29).text = "partial";
+          throw km::ConversionError("'x' は整数ではありません");
+        },
+        [&] { shell.OptionForm.Refresh(); });
     QVERIFY(ran);
     QVERIFY(!ok);
     QCOMPARE(dialogs_->messages, std::vector<QString>{QString::fromUtf8("'x' は整数ではありません")});

@@ -59,8 +59,7 @@ class SettingsWindowTest : public QObject {
   static QString ExpectedResultTexts(const Shell& shell) {
     const auto& c = shell.ctx.calib;
     QStringList texts;
-    for (float value : {c.XL, c.h, c.Z0, c.f})
-      texts << QString::fromStdString(km::GeneralNumberText(value));
+    for (float value : {c.XL, c.h, c.Z0, c.f}) texts << QString::fromStdString(km::GeneralNumberText(value));
     return texts.join('|');
   }
 
@@ -78,10 +77,9 @@ class SettingsWindowTest : public QObject {
     const struct {
       int edit;
       const char* text;
-    } texts[] = {{1, "1.8"},   {2, "0.5"},   {33, "20"},   {3, "0.5"},   {4, "30"},
-                 {5, "1096"},  {6, "796"},   {17, "-3"},   {18, "0"},    {13, "739"},
-                 {14, "1290"}, {25, "-23"},  {26, "-20"},  {15, "1080"}, {16, "1366"},
-                 {27, "-31"},  {29, ""},     {30, ""},     {31, ""},     {32, ""}};
+    } texts[] = {{1, "1.8"},   {2, "0.5"},  {33, "20"},  {3, "0.5"},   {4, "30"},   {5, "1096"}, {6, "796"},
+                 {17, "-3"},   {18, "0"},   {13, "739"}, {14, "1290"}, {25, "-23"}, {26, "-20"}, {15, "1080"},
+                 {16, "1366"}, {27, "-31"}, {29, ""},    {30, ""},     {31, ""},    {32, ""}};
     for (const auto& t : texts) QCOMPARE(form.Edit(t.edit)->text(), QString(t.text));
     for (int n = 1; n <= 33; ++n) {
       // Edit28 (a real Z for the rotation centre) does not exist.
@@ -111,9 +109,9 @@ class SettingsWindowTest : public QObject {
     QCOMPARE(form.Button4->text(), QString("LOAD"));
     QStringList labels;
     for (const QLabel* label : form.findChildren<QLabel*>()) labels << label->text();
-    for (const char* expected : {"deg", "mm", "最低差分値", "光傾き補正", "Error threshold",
-                                 "Max polygon length", "画面座標", "実座標", "X座標", "Y座標",
-                                 "Z座標", "1", "5", "回転中心", "XL:", "h:", "Z0:", "f:"})
+    for (const char* expected :
+         {"deg", "mm", "最低差分値", "光傾き補正", "Error threshold", "Max polygon length", "画面座標",
+          "実座標", "X座標", "Y座標", "Z座標", "1", "5", "回転中心", "XL:", "h:", "Z0:", "f:"})
       QVERIFY2(labels.contains(Utf8(expected)), expected);
     QCOMPARE(labels.count(Utf8("Y座標")), 2);
   }
