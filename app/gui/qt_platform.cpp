@@ -1,9 +1,7 @@
 #include "app/gui/qt_platform.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QScrollBar>
 
@@ -111,10 +109,9 @@ QtFileDialogSpec QtPlatform::MakeSpec(const FileDialogRequest& request) const {
 }
 
 std::optional<std::string> QtPlatform::Chosen(const std::optional<QString>& path) {
+  // The chosen path is absolute and the current directory stays as it is:
+  // every file is opened by its full path.
   if (!path) return std::nullopt;
-  // The dialog leaves the current directory at the chosen folder, so that
-  // the next dialog opened at "." starts there.
-  QDir::setCurrent(QFileInfo(*path).absolutePath());
   return path->toStdString();
 }
 

@@ -240,10 +240,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(spec.fileName, QString("Obj0001.dxf"));
     QCOMPARE(spec.directory, QString("."));
     QVERIFY(spec.confirmOverwrite);
-    // The chosen folder becomes the current directory, as the next dialog
-    // opened at "." expects.
-    QCOMPARE(QDir(QDir::currentPath()).canonicalPath(), QDir(dir.path()).canonicalPath());
-    QDir::setCurrent(previous);
+    // Files are opened by their full path: the current directory stays.
+    QCOMPARE(QDir::currentPath(), previous);
 
     // Cancel, and a filter index outside the pairs selects no entry.
     request.filterIndex = 9;
