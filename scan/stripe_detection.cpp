@@ -40,33 +40,37 @@ int DetectRow(const uint8_t* pixels, int W, const StripeSettings& s, StripeRowBu
   const float mean0 = SingleMean(rawSum, W + 1);
   if (max > 270 && static_cast<Ext>(max) > static_cast<Ext>(mean0) + 90) {
     const ExactDivisor byMax(static_cast<uint32_t>(max));
-    for (int i = 0; i <= W; ++i) in[i] = NormaliseIntensity(in[i], byMax);
+    for (int i = 0; i <= W; ++i) in[i] = static_cast<int32_t>(byMax.Divide(static_cast<uint32_t>(in[i]) * 255u));
   }
 
   // Five-pixel average in place: the two left neighbours are already
-  // smoothed when position i is computed.
+  // smoothed when position i is computed. The difference signal and its
+  // extremes are taken in the same pass: the average's dependency on its
+  // left neighbour bounds the speed, and the rest runs alongside it.
   int64_t smoothSum = 0;
-  {
-    int32_t a = in[0], b = in[1], c = in[2], d = in[3];
-    for (int i = 2; i <= W - 2; ++i) {
-      const int32_t e = in[i + 2];
-      const int32_t v = (a + b + c + d + e) / 5;
-      in[i] = v;
-      smoothSum += v;
-      a = b, b = v, c = d, d = e;
-    }
-  }
-  const float mean = SingleMean(smoothSum, W - 3);
-
   int risePos = 0, fallPos = 0;
   int32_t runMax = 0, runMin = 0;
-  diff[0] = diff[1] = 0;
-  for (int i = 2; i <= W; ++i) {
-    const int32_t d = in[i] - in[i - 2];
+  auto track = [&](int i, int32_t d) {
     diff[i] = d;
     if (d > runMax) risePos = i, runMax = d;
     if (d < runMin) fallPos = i, runMin = d;
+  };
+  diff[0] = diff[1] = 0;
+  {
+    // Intensities are never negative, so unsigned division (a multiply
+    // and a shift) gives the same quotient.
+    uint32_t a = in[0], b = in[1], c = in[2], d = in[3];
+    for (int i = 2; i <= W - 2; ++i) {
+      const uint32_t e = in[i + 2];
+      const uint32_t v = (a + c + d + e + b) / 5u;
+      in[i] = static_cast<int32_t>(v);
+      smoothSum += v;
+      track(i, static_cast<int32_t>(v) - static_cast<int32_t>(a));
+      a = b, b = v, c = d, d = e;
+    }
   }
+  for (int i = W - 1; i <= W; ++i) track(i, in[i] - in[i - 2]);
+  const float mean = SingleMean(smoothSum, W - 3);
 
   const Ext meanExt = mean;
   if (s.stepLighting) {
