@@ -45,10 +45,17 @@ PixelRect OrderedRect(PixelRect rect);
 // have y1 > y2 (no row) or x1 > x2 (no column).
 PixelRect ClipDetectionRect(PixelRect ordered, const Raster& raster);
 
+// Rows the detector takes at once where the processor has vector
+// instructions (one row per lane).
+inline constexpr int kBlockRows = 8;
+
 // Fixed row work buffers, indexed by column - x1; reused for every row.
+// block holds kBlockRows rows interleaved: entry (column - x1) * kBlockRows
+// + lane.
 struct StripeRowBuffers {
   std::array<int32_t, kMaxRectColumns> intensity;
   std::array<int32_t, kMaxRectColumns> diff;
+  alignas(16) std::array<uint16_t, kBlockRows * kMaxRectColumns> block;
 };
 
 // Writes table[y] for every row y1 .. y2 of area (which must come from

@@ -1,0 +1,143 @@
+// A whole scan run over 120 JPEG frames of 2048 x 1536, against decoding
+// the same files alone with libjpeg (the least any scan of them costs).
+
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+extern "C" {
+#include <jpeglib.h>
+}
+
+#include "app/frame_loading.h"
+#include "common/headless_platform.h"
+#include "common/image_writers.h"
+#include "scan/scan_run.h"
+
+namespace km {
+namespace {
+
+constexpr int kFrames = 120;
+
+// The sequence, written once per process into a temporary folder.
+class Sequence {
+ public:
+  static const Sequence& Get() {
+    static Sequence s;
+    return s;
+  }
+  std::string Path(int k) const {
+    char name[32];
+    std::snprintf(name, sizeof name, "/Obj%04d.jpg", k + 1);
+    return dir_ + name;
+  }
+  ~Sequence() {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+
+ private:
+  Sequence() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kelmorph-scanbench-XXXXXX").string();
+    dir_ = ::mkdtemp(pattern.data()) ? pattern : std::string(".");
+    // A textured background (camera noise on a dim scene) and an object
+    // lit by a slit whose column drifts from frame to frame.
+    Raster frame;
+    frame.Resize(2048, 1536);
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> noise(0, 24);
+    std::vector<uint8_t> background(frame.pixels.size());
+    for (int y = 0; y < frame.height; ++y)
+      for (int x = 0; x < frame.width * 3; ++x)
+        background[static_cast<size_t>(y) * frame.width * 3 + x] =
+            static_cast<uint8_t>(30 + (x / 3 + y) % 64 / 4 + noise(rng));
+    for (int k = 0; k < kFrames; ++k) {
+      frame.pixels = background;
+      for (int y = 200; y < 1336; ++y) {
+        const int x0 = 980 + (k % 40) + (y - 768) * (y - 768) / 4000;
+        for (int x = x0; x < x0 + 5; ++x) {
+          uint8_t* p = frame.Row(y) + 3 * x;
+          p[0] = 200, p[1] = 210, p[2] = 255;
+        }
+      }
+      WriteJpegFile(Path(k), frame, 90);
+    }
+  }
+  std::string dir_;
+};
+
+struct JpegError {
+  jpeg_error_mgr mgr;
+  std::jmp_buf jump;
+};
+
+[[noreturn]] void JpegErrorExit(j_common_ptr c) { std::longjmp(reinterpret_cast<JpegError*>(c->err)->jump, 1); }
+
+// One file with libjpeg's defaults into a reused buffer; aborts on an error.
+void DecodeStream(FILE* file, std::vector<uint8_t>& buffer) {
+  jpeg_decompress_struct cinfo;
+  JpegError err;
+  cinfo.err = jpeg_std_error(&err.mgr);
+  err.mgr.error_exit = JpegErrorExit;
+  if (setjmp(err.jump)) std::abort();
+  jpeg_create_decompress(&cinfo);
+  jpeg_stdio_src(&cinfo, file);
+  jpeg_read_header(&cinfo, TRUE);
+  jpeg_start_decompress(&cinfo);
+  const size_t stride = static_cast<size_t>(cinfo.output_width) * cinfo.output_components;
+  buffer.resize(stride * cinfo.output_height);
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW row = buffer.data() + stride * cinfo.output_scanline;
+    jpeg_read_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+}
+
+void DecodeAll(const Sequence& seq, std::vector<uint8_t>& buffer) {
+  for (int k = 0; k < kFrames; ++k) {
+    FILE* file = std::fopen(seq.Path(k).c_str(), "rb");
+    if (!file) std::abort();
+    DecodeStream(file, buffer);
+    std::fclose(file);
+  }
+}
+
+void BM_DecodeOnly(benchmark::State& state) {
+  const Sequence& seq = Sequence::Get();
+  std::vector<uint8_t> buffer;
+  for (auto _ : state) {
+    DecodeAll(seq, buffer);
+    benchmark::DoNotOptimize(buffer.data());
+  }
+  state.counters["frames/s"] = benchmark::Counter(kFrames, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_DecodeOnly)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5);
+
+// LOAD of the first frame, then SCAN over the 1200 x 1200 scan rectangle
+// until the sequence ends.
+void BM_ScanSequence(benchmark::State& state) {
+  const Sequence& seq = Sequence::Get();
+  HeadlessPlatform platform;
+  Context ctx(platform);
+  ctx.workspace.scanRect = PixelRect{424, 168, 1623, 1367};
+  for (auto _ : state) {
+    LoadFramePath(ctx, seq.Path(0));
+    RunScan(ctx);
+    if (ctx.workspace.frameCounter != kFrames - 1) state.SkipWithError("run ended early");
+    platform.captions.clear();
+  }
+  state.counters["frames/s"] = benchmark::Counter(kFrames, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_ScanSequence)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5);
+
+}  // namespace
+}  // namespace km
+
+BENCHMARK_MAIN();
