@@ -15,10 +15,6 @@ constexpr float kNoStripe = -1.0f;
 
 }  // namespace
 
-int32_t NormaliseIntensity(int32_t value, const ExactDivisor& byMax) {
-  return static_cast<int32_t>(byMax.Divide(static_cast<uint32_t>(value) * 255u));
-}
-
 namespace {
 
 // Intensity (red + green + blue) of columns 0 .. W of a row; returns the sum
@@ -43,8 +39,8 @@ int DetectRow(const uint8_t* pixels, int W, const StripeSettings& s, StripeRowBu
   const auto [rawSum, max] = SumRow(pixels, W, in);
   const float mean0 = SingleMean(rawSum, W + 1);
   if (max > 270 && static_cast<Ext>(max) > static_cast<Ext>(mean0) + 90) {
-    const ExactDivisor byMax(static_cast<uint32_t>(max));
-    for (int i = 0; i <= W; ++i) in[i] = static_cast<int32_t>(byMax.Divide(static_cast<uint32_t>(in[i]) * 255u));
+    const NormaliseFactor byMax(static_cast<uint32_t>(max));
+    for (int i = 0; i <= W; ++i) in[i] = static_cast<int32_t>(byMax.Apply(static_cast<uint32_t>(in[i])));
   }
 
   // Five-pixel average in place: the two left neighbours are already
@@ -110,23 +106,51 @@ void DetectBlock(const Raster& raster, const PixelRect& r, int y, const StripeSe
 
   for (int l = 0; l < L; ++l) {
     const uint8_t* pixels = raster.Row(y + l) + static_cast<size_t>(r.x1) * 3;
-    int64_t sum = 0;
-    int32_t max = 0;
-    for (int i = 0; i <= W; ++i) {
-      const int32_t v = pixels[3 * i] + pixels[3 * i + 1] + pixels[3 * i + 2];
-      blk[i * L + l] = static_cast<uint16_t>(v);
-      sum += v;
-      max = std::max(max, v);
-    }
-    const float mean0 = SingleMean(sum, W + 1);
-    if (max > 270 && static_cast<Ext>(max) > static_cast<Ext>(mean0) + 90) {
-      const ExactDivisor byMax(static_cast<uint32_t>(max));
-      for (int i = 0; i <= W; ++i) blk[i * L + l] = static_cast<uint16_t>(byMax.Divide(blk[i * L + l] * 255u));
-    }
+    uint16_t* out = blk + l;
+    for (int i = 0; i <= W; ++i) out[i * L] = static_cast<uint16_t>(pixels[3 * i] + pixels[3 * i + 1] + pixels[3 * i + 2]);
   }
 
   auto at = [blk](int i) { return _mm_load_si128(reinterpret_cast<const __m128i*>(blk + i * L)); };
+  auto put = [blk](int i, __m128i v) { _mm_store_si128(reinterpret_cast<__m128i*>(blk + i * L), v); };
   const __m128i zero = _mm_setzero_si128();
+
+  // Normalisation, decided row by row from the row's maximum and mean.
+  {
+    __m128i maxV = zero, sumLo = zero, sumHi = zero;
+    for (int i = 0; i <= W; ++i) {
+      const __m128i v = at(i);
+      maxV = _mm_max_epi16(maxV, v);
+      sumLo = _mm_add_epi32(sumLo, _mm_unpacklo_epi16(v, zero));
+      sumHi = _mm_add_epi32(sumHi, _mm_unpackhi_epi16(v, zero));
+    }
+    alignas(16) int16_t maxima[L];
+    alignas(16) int32_t sums[L];
+    _mm_store_si128(reinterpret_cast<__m128i*>(maxima), maxV);
+    _mm_store_si128(reinterpret_cast<__m128i*>(sums), sumLo);
+    _mm_store_si128(reinterpret_cast<__m128i*>(sums + 4), sumHi);
+    // The factor's multiplier m < 2^20 split in 16-bit halves: for v < 2^10,
+    // (v * m) >> 20 = ((v * mHigh) + high 16 bits of v * mLow) >> 4.
+    alignas(16) uint16_t low[L], high[L];
+    bool any = false;
+    for (int l = 0; l < L; ++l) {
+      const int32_t max = maxima[l];
+      const float mean0 = SingleMean(sums[l], W + 1);
+      const bool normalise = max > 270 && static_cast<Ext>(max) > static_cast<Ext>(mean0) + 90;
+      const uint32_t m = NormaliseFactor(normalise ? static_cast<uint32_t>(max) : 255u).multiplier;
+      low[l] = static_cast<uint16_t>(m & 0xFFFF);
+      high[l] = static_cast<uint16_t>(m >> 16);
+      any |= normalise;
+    }
+    if (any) {
+      const __m128i mLow = _mm_load_si128(reinterpret_cast<const __m128i*>(low));
+      const __m128i mHigh = _mm_load_si128(reinterpret_cast<const __m128i*>(high));
+      for (int i = 0; i <= W; ++i) {
+        const __m128i v = at(i);
+        put(i, _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(v, mHigh), _mm_mulhi_epu16(v, mLow)), 4));
+      }
+    }
+  }
+
   // x / 5 = (x * 52429) >> 18 for every x below 2^16.
   const __m128i fifth = _mm_set1_epi16(static_cast<short>(52429));
   __m128i a = at(0), b = at(1), c = at(2), d = at(3);
@@ -145,7 +169,7 @@ void DetectBlock(const Raster& raster, const PixelRect& r, int y, const StripeSe
     const __m128i e = at(i + 2);
     const __m128i others = _mm_add_epi16(_mm_add_epi16(a, c), _mm_add_epi16(d, e));
     const __m128i v = _mm_srli_epi16(_mm_mulhi_epu16(_mm_add_epi16(others, b), fifth), 2);
-    _mm_store_si128(reinterpret_cast<__m128i*>(blk + i * L), v);
+    put(i, v);
     sumLo = _mm_add_epi32(sumLo, _mm_unpacklo_epi16(v, zero));
     sumHi = _mm_add_epi32(sumHi, _mm_unpackhi_epi16(v, zero));
     track(i, _mm_sub_epi16(v, a));

@@ -84,19 +84,17 @@ void TraceStripe(StripeTable& table, int first, int last, Canvas& canvas);
 // row sees its upper neighbour already averaged).
 void FilterStripe(StripeTable& table, int first, int last);
 
-// Exact integer quotient n / d for 0 <= n < 2^18 and 0 < d < 2^10 by one
-// multiplication: with m = ceil(2^28 / d), floor(n * m / 2^28) = floor(n / d)
-// (Granlund and Montgomery). Normalisation divides intensity * 255
-// (at most 765 * 255 < 2^18) by the row maximum (at most 765); this keeps
-// the per-pixel loop free of hardware division.
-struct ExactDivisor {
-  explicit ExactDivisor(uint32_t d) : multiplier(((uint64_t{1} << 28) + d - 1) / d) {}
-  uint32_t Divide(uint32_t n) const { return static_cast<uint32_t>((uint64_t{n} * multiplier) >> 28); }
-  uint64_t multiplier;
+// Normalisation's value * 255 / max (integer division) for
+// 0 <= value <= max <= 765, as one multiplication and a shift: with
+// m = ceil(255 * 2^20 / max), (value * m) >> 20 exceeds value * 255 / max by
+// less than 765 / 2^20 < 1 / max, which never reaches the next integer.
+// The product stays below 2^30. A factor for max 255 leaves values as
+// they are.
+struct NormaliseFactor {
+  explicit NormaliseFactor(uint32_t max) : multiplier(((255u << 20) + max - 1) / max) {}
+  uint32_t Apply(uint32_t value) const { return (value * multiplier) >> 20; }
+  uint32_t multiplier;
 };
-
-// value * 255 / max with integer division, for 0 <= value <= max <= 765.
-int32_t NormaliseIntensity(int32_t value, const ExactDivisor& byMax);
 
 // Mean of count integer samples as the detectors take it: the sum
 // accumulated in single precision and the quotient rounded to single.

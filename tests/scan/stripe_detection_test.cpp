@@ -91,9 +91,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(StripeDetection, NormalisationMatchesIntegerDivisionForEveryMaximum) {
   for (int32_t max = 271; max <= 765; ++max) {
-    const ExactDivisor byMax(static_cast<uint32_t>(max));
-    for (int32_t v = 0; v <= max; ++v) ASSERT_EQ(NormaliseIntensity(v, byMax), v * 255 / max) << v << "/" << max;
+    const NormaliseFactor factor(static_cast<uint32_t>(max));
+    for (uint32_t v = 0; v <= static_cast<uint32_t>(max); ++v)
+      ASSERT_EQ(factor.Apply(v), v * 255 / static_cast<uint32_t>(max)) << v << "/" << max;
   }
+  const NormaliseFactor identity(255);
+  for (uint32_t v = 0; v <= 765; ++v) ASSERT_EQ(identity.Apply(v), v);
 }
 
 TEST(StripeDetection, RowsTakenTogetherMatchRowsTakenOneByOne) {
