@@ -253,11 +253,27 @@ class Vase : public SolidObject {
     const double rho = std::hypot(p.x - ax_, p.z - az_);
     double d = std::min(SegmentDistance(rho, p.y, 0, y0_, outline_.front().first, y0_),
                         SegmentDistance(rho, p.y, 0, y1_, outline_.back().first, y1_));
+    size_t nearest = 1;
+    double nearestDistance = kInf;
     for (size_t i = 1; i < outline_.size(); ++i) {
-      d = std::min(d, SegmentDistance(rho, p.y, outline_[i - 1].first, outline_[i - 1].second,
-                                      outline_[i].first, outline_[i].second));
+      const double segment = SegmentDistance(rho, p.y, outline_[i - 1].first, outline_[i - 1].second,
+                                             outline_[i].first, outline_[i].second);
+      if (segment < nearestDistance) nearestDistance = segment, nearest = i;
     }
-    return d;
+    // The polyline is within about 1e-5 of the curve; refine on the curve
+    // itself around the nearest segment.
+    double lo = outline_[nearest > 1 ? nearest - 2 : 0].second;
+    double hi = outline_[std::min(nearest + 1, outline_.size() - 1)].second;
+    const auto curveDistance = [&](double y) { return std::hypot(rho - Radius(y), p.y - y); };
+    for (int i = 0; i < 100; ++i) {
+      const double a = lo + (hi - lo) / 3, b = hi - (hi - lo) / 3;
+      if (curveDistance(a) < curveDistance(b)) {
+        hi = b;
+      } else {
+        lo = a;
+      }
+    }
+    return std::min({d, nearestDistance, curveDistance(0.5 * (lo + hi))});
   }
 
   Box3 Bounds() const override {

@@ -234,7 +234,7 @@ SyntheticScene MakeSyntheticScene(const SceneOptions& options) {
   if (mode == SynthMode::Rotation) {
     scene.stepAngle = AsWrittenInSettings(options.step.value_or(360.0 / scene.frames));
   } else if (mode == SynthMode::Slide) {
-    const double step = options.step.value_or(scene.frames > 1 ? sweep / (scene.frames - 1) : 0.5);
+    const double step = options.step.value_or(sweep / scene.frames);
     scene.slideStep = AsWrittenInSettings(step);
     // Frame k moves the object by -k * step; centre the slide on the object.
     const double travel = scene.slideStep * (scene.frames - 1);
@@ -246,10 +246,11 @@ SyntheticScene MakeSyntheticScene(const SceneOptions& options) {
   scene.frameXL.assign(static_cast<size_t>(scene.frames), c.XL);
   if (mode == SynthMode::Scan) {
     // Turn the sheet about the light source so that it crosses the object's
-    // middle depth at evenly spaced X from one side of the object to the other.
+    // middle depth at evenly spaced X from one side of the object to the
+    // other, half a step in from either end.
     const double xMid = 0.5 * (bounds.min.x + bounds.max.x);
     for (int k = 0; k < scene.frames; ++k) {
-      const double x = scene.frames > 1 ? xMid - 0.5 * sweep + sweep * k / (scene.frames - 1) : xMid;
+      const double x = xMid - 0.5 * sweep + sweep * (k + 0.5) / scene.frames;
       scene.frameXL[static_cast<size_t>(k)] = c.f * (x + c.h) / (zMid + c.Z0);
     }
   }
