@@ -165,15 +165,22 @@ void DetectBlock(const Raster& raster, const PixelRect& r, int y, const StripeSe
     runMin = _mm_min_epi16(runMin, diff);
     fallPos = _mm_or_si128(_mm_and_si128(falls, index), _mm_andnot_si128(falls, fallPos));
   };
-  for (int i = 2; i <= W - 2; ++i) {
-    const __m128i e = at(i + 2);
-    const __m128i others = _mm_add_epi16(_mm_add_epi16(a, c), _mm_add_epi16(d, e));
-    const __m128i v = _mm_srli_epi16(_mm_mulhi_epu16(_mm_add_epi16(others, b), fifth), 2);
-    put(i, v);
-    sumLo = _mm_add_epi32(sumLo, _mm_unpacklo_epi16(v, zero));
-    sumHi = _mm_add_epi32(sumHi, _mm_unpackhi_epi16(v, zero));
-    track(i, _mm_sub_epi16(v, a));
-    a = b, b = v, c = d, d = e;
+  // The sums run in 16-bit lanes for up to 64 columns (64 * 765 < 2^16)
+  // and are widened once per stretch.
+  for (int start = 2; start <= W - 2; start += 64) {
+    const int end = std::min(W - 2, start + 63);
+    __m128i partial = zero;
+    for (int i = start; i <= end; ++i) {
+      const __m128i e = at(i + 2);
+      const __m128i others = _mm_add_epi16(_mm_add_epi16(a, c), _mm_add_epi16(d, e));
+      const __m128i v = _mm_srli_epi16(_mm_mulhi_epu16(_mm_add_epi16(others, b), fifth), 2);
+      put(i, v);
+      partial = _mm_add_epi16(partial, v);
+      track(i, _mm_sub_epi16(v, a));
+      a = b, b = v, c = d, d = e;
+    }
+    sumLo = _mm_add_epi32(sumLo, _mm_unpacklo_epi16(partial, zero));
+    sumHi = _mm_add_epi32(sumHi, _mm_unpackhi_epi16(partial, zero));
   }
   for (int i = W - 1; i <= W; ++i) track(i, _mm_sub_epi16(at(i), at(i - 2)));
 
