@@ -25,8 +25,7 @@ inline constexpr int64_t kMaxFramePixels = int64_t{1} << 26;
 // grey). Data that ends early or that libjpeg reports as corrupt is a
 // failure, not a partly grey frame.
 bool DecodeJpegFile(const std::string& path, Raster& out, int64_t maxPixels = kMaxFramePixels);
-bool DecodeJpegBytes(const uint8_t* data, size_t size, Raster& out,
-                     int64_t maxPixels = kMaxFramePixels);
+bool DecodeJpegBytes(const uint8_t* data, size_t size, Raster& out, int64_t maxPixels = kMaxFramePixels);
 
 // BMP through Qt's BMP reader: bit depths 1, 4, 8, 16, 24 and 32, RLE4 and
 // RLE8, bit-field masks, top-down and bottom-up rows, the OS/2 and V4/V5
@@ -34,7 +33,6 @@ bool DecodeJpegBytes(const uint8_t* data, size_t size, Raster& out,
 // data that ends before the image is complete is a failure; an alpha
 // channel is dropped.
 bool DecodeBmpFile(const std::string& path, Raster& out, int64_t maxPixels = kMaxFramePixels);
-bool DecodeBmpBytes(const uint8_t* data, size_t size, Raster& out,
-                    int64_t maxPixels = kMaxFramePixels);
+bool DecodeBmpBytes(const uint8_t* data, size_t size, Raster& out, int64_t maxPixels = kMaxFramePixels);
 
 }  // namespace km
