@@ -80,7 +80,12 @@ bool DecodeFrameFile(Context& ctx, const std::string& path, const std::string& e
 
 bool LoadSequenceFrame(Context& ctx, int k) {
   const std::string path = ComposeFramePath(ctx, k);
-  return DecodeFrameFile(ctx, path, ctx.workspace.sequenceName.extension);
+  // A sequence whose extension names no frame format (a CSV chosen in the
+  // dialog, or the model extension left by SAVE) has no next frame: ending
+  // it here keeps a scan from storing the shown frame again and again.
+  const std::string& extension = ctx.workspace.sequenceName.extension;
+  if (extension != ".jpg" && extension != ".bmp") return false;
+  return DecodeFrameFile(ctx, path, extension);
 }
 
 void LoadFrameCommand(Context& ctx) {

@@ -217,13 +217,15 @@ TEST_F(FrameLoading, SequenceFramesReplaceTheRasterButNotTheRecordedSize) {
   EXPECT_EQ(platform_.picture_, second);
 }
 
-TEST_F(FrameLoading, AfterSaveTheSequenceCarriesTheModelExtensionAndLoadsNothing) {
+TEST_F(FrameLoading, AfterSaveTheSequenceCarriesTheModelExtensionAndEnds) {
   LoadFirst("Obj0001.bmp", first_);
   WriteBmpFile(Path("Obj0002.bmp"), test::SolidRaster(4, 4, Rgb{9, 9, 9}));
   ctx_.workspace.sequenceName.extension = ".dxf";
   EXPECT_EQ(ComposeFramePath(ctx_, 1), Path("Obj0002.dxf"));
-  EXPECT_TRUE(LoadSequenceFrame(ctx_, 1));
+  // No next frame: a scan would otherwise store the shown frame 719 times.
+  EXPECT_FALSE(LoadSequenceFrame(ctx_, 1));
   EXPECT_EQ(ctx_.workspace.workingRaster, first_);
+  EXPECT_TRUE(platform_.messages.empty());
 }
 
 // ----------------------------------------------------------- bad input ---
