@@ -281,7 +281,8 @@ class Vase : public SolidObject {
   }
   std::string Kind() const override { return "vase"; }
   std::vector<std::pair<std::string, double>> Parameters() const override {
-    return {{"axisX", ax_}, {"axisZ", az_}, {"bottomY", y0_}, {"topY", y1_}, {"base", base_}, {"swell", swell_}, {"flare", flare_}};
+    return {{"axisX", ax_},  {"axisZ", az_},    {"bottomY", y0_}, {"topY", y1_},
+            {"base", base_}, {"swell", swell_}, {"flare", flare_}};
   }
 
  private:
@@ -324,7 +325,8 @@ class Vase : public SolidObject {
 
 }  // namespace
 
-std::unique_ptr<SolidObject> MakeCylinder(double axisX, double axisZ, double radius, double bottom, double top) {
+std::unique_ptr<SolidObject> MakeCylinder(double axisX, double axisZ, double radius, double bottom,
+                                          double top) {
   return std::make_unique<Cylinder>(axisX, axisZ, radius, bottom, top);
 }
 

@@ -48,7 +48,8 @@ class SolidObject {
 
 // Upright cylinder with flat ends: axis parallel to Y through (axisX, axisZ),
 // from y = bottom to y = top.
-std::unique_ptr<SolidObject> MakeCylinder(double axisX, double axisZ, double radius, double bottom, double top);
+std::unique_ptr<SolidObject> MakeCylinder(double axisX, double axisZ, double radius, double bottom,
+                                          double top);
 
 std::unique_ptr<SolidObject> MakeSphere(const Vec3& centre, double radius);
 

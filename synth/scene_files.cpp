@@ -20,9 +20,7 @@
 namespace km::synth {
 namespace {
 
-QJsonObject RectJson(const PixelRect& r) {
-  return {{"x1", r.x1}, {"y1", r.y1}, {"x2", r.x2}, {"y2", r.y2}};
-}
+QJsonObject RectJson(const PixelRect& r) { return {{"x1", r.x1}, {"y1", r.y1}, {"x2", r.x2}, {"y2", r.y2}}; }
 
 QJsonObject SolidJson(const SolidObject& solid) {
   QJsonObject params;
@@ -115,8 +113,10 @@ std::string SceneDescriptionJson(const SyntheticScene& scene, FrameFormat format
                                      {"realY", scene.rotationCentre.realY}}},
       {"pixelSizeAtAxis", 0.75 * c.Z0 / c.f},
       {"truth",
-       "A point the scan stores for frame k (face front off) lies on the object's surface in the object's own "
-       "coordinates: Rotation turns profile k by k times stepAngle about the Y axis, Slide adds k times slideStep "
+       "A point the scan stores for frame k (face front off) lies on the object's surface in the object's "
+       "own "
+       "coordinates: Rotation turns profile k by k times stepAngle about the Y axis, Slide adds k times "
+       "slideStep "
        "to X, Scan keeps the points as measured."},
   };
   if (scene.options.mode == SynthMode::Scan) {

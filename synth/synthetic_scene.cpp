@@ -11,9 +11,8 @@ namespace {
 // The step as the settings file holds it: single precision, six decimals.
 double AsWrittenInSettings(double value) {
   char text[64];
-  const auto written =
-      std::to_chars(text, text + sizeof text, static_cast<double>(static_cast<float>(value)),
-                    std::chars_format::fixed, 6);
+  const auto written = std::to_chars(text, text + sizeof text, static_cast<double>(static_cast<float>(value)),
+                                     std::chars_format::fixed, 6);
   double parsed = value;
   std::from_chars(text, written.ptr, parsed);
   return parsed;
@@ -67,7 +66,8 @@ std::unique_ptr<SolidObject> MakeStaircase() {
     boxes.push_back({{-kStairHalfWidth, kStairBaseY, r.z}, {kStairHalfWidth, r.top, kStairBackZ}});
   }
   // The lowest tread, in front of the last riser.
-  boxes.push_back({{-kStairHalfWidth, kStairBaseY, kStairFrontZ}, {kStairHalfWidth, kRisers[4].bottom, kStairBackZ}});
+  boxes.push_back(
+      {{-kStairHalfWidth, kStairBaseY, kStairFrontZ}, {kStairHalfWidth, kRisers[4].bottom, kStairBackZ}});
   std::vector<std::pair<std::string, double>> params = {{"halfWidthX", kStairHalfWidth},
                                                         {"baseY", kStairBaseY},
                                                         {"backZ", kStairBackZ},
@@ -97,7 +97,8 @@ bool InView(const LightSectionCalibration& c, int width, int height, const Vec3&
 
 bool BoxInView(const LightSectionCalibration& c, int width, int height, const Box3& b) {
   for (int corner = 0; corner < 8; ++corner) {
-    const Vec3 p{corner & 1 ? b.max.x : b.min.x, corner & 2 ? b.max.y : b.min.y, corner & 4 ? b.max.z : b.min.z};
+    const Vec3 p{corner & 1 ? b.max.x : b.min.x, corner & 2 ? b.max.y : b.min.y,
+                 corner & 4 ? b.max.z : b.min.z};
     if (!InView(c, width, height, p)) return false;
   }
   return true;
@@ -124,7 +125,8 @@ std::string SizeText(int width, int height) { return std::to_string(width) + "x"
 void CheckOptions(const SceneOptions& o, int frames) {
   if (o.width > kMaxSceneColumns || o.height > kMaxSceneRows)
     throw SceneError("frame size " + SizeText(o.width, o.height) + " is too large: the scan takes at most " +
-                     std::to_string(kMaxSceneColumns) + " columns and " + std::to_string(kMaxSceneRows) + " rows");
+                     std::to_string(kMaxSceneColumns) + " columns and " + std::to_string(kMaxSceneRows) +
+                     " rows");
   if (o.width < kMinSceneWidth || o.height < kMinSceneHeight)
     throw SceneError("frame size " + SizeText(o.width, o.height) + " is too small: at least " +
                      SizeText(kMinSceneWidth, kMinSceneHeight) +
@@ -183,7 +185,8 @@ double SyntheticScene::FrameAngle(int k) const {
   // As the scan run forms it: the product in single precision, then the
   // conversion to radians with its own value of pi, again in single.
   const float degrees = static_cast<float>(static_cast<long double>(stepAngle) * k);
-  return static_cast<float>(static_cast<long double>(degrees) * 3.14159265359L * static_cast<long double>(1.0 / 180));
+  return static_cast<float>(static_cast<long double>(degrees) * 3.14159265359L *
+                            static_cast<long double>(1.0 / 180));
 }
 
 double SyntheticScene::FrameShift(int k) const {
@@ -268,9 +271,10 @@ SyntheticScene MakeSyntheticScene(const SceneOptions& options) {
     envelope.min.x -= shift, envelope.max.x -= shift;
   }
   if (!BoxInView(c, width, height, envelope))
-    throw SceneError(std::string("the ") + ObjectKindName(options.object) + " does not fit in the camera's view of a " +
-                     SizeText(width, height) + " frame with XL " + std::to_string(c.XL) + ", h " +
-                     std::to_string(c.h) + ", Z0 " + std::to_string(c.Z0) + ", f " + std::to_string(c.f));
+    throw SceneError(std::string("the ") + ObjectKindName(options.object) +
+                     " does not fit in the camera's view of a " + SizeText(width, height) +
+                     " frame with XL " + std::to_string(c.XL) + ", h " + std::to_string(c.h) + ", Z0 " +
+                     std::to_string(c.Z0) + ", f " + std::to_string(c.f));
 
   // Reference corners where frame 0's sheet cuts the risers' lower ends,
   // lowest in the image first.
@@ -310,8 +314,8 @@ SyntheticScene MakeSyntheticScene(const SceneOptions& options) {
       return p.row == rowAbove && p.solidIndex == staircaseIndex && std::abs(p.column - corner.column) < 1;
     });
     if (!seen || !InView(rc, width, height, {SheetX(rc, corner.realZ), corner.realY, corner.realZ}))
-      throw SceneError("the reference staircase does not fit in the camera's view of a " + SizeText(width, height) +
-                       " frame");
+      throw SceneError("the reference staircase does not fit in the camera's view of a " +
+                       SizeText(width, height) + " frame");
   }
   // As a user drags it: around the object as it stands where the light
   // crosses its middle, and around every stripe point.

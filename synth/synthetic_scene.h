@@ -67,8 +67,8 @@ struct ReferenceCorner {
 struct SyntheticScene {
   SceneOptions options;  // as given, with frames resolved
   int frames = 0;
-  double stepAngle = 1.8;  // degrees per frame, as the settings file holds it
-  double slideStep = 0.5;  // real units per frame, as the settings file holds it
+  double stepAngle = 1.8;               // degrees per frame, as the settings file holds it
+  double slideStep = 0.5;               // real units per frame, as the settings file holds it
   LightSectionCalibration calibration;  // of frame 0 and the reference frame
   std::vector<double> frameXL;          // XL of every frame (Scan mode sweeps the sheet)
   std::unique_ptr<SolidObject> object;

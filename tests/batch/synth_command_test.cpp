@@ -62,10 +62,11 @@ TEST(SynthCommand, RefusesImpossibleParametersWithStatusOne) {
 
 TEST(SynthCommand, WritesTheSceneFolder) {
   const std::filesystem::path dir = ScratchDir("written");
-  const RunResult r = RunBatch({"synth", QString::fromStdString(dir.string()), "--object", "box", "--mode", "scan",
-                                "--frames", "3", "--size", "640x480"});
+  const RunResult r = RunBatch({"synth", QString::fromStdString(dir.string()), "--object", "box", "--mode",
+                                "scan", "--frames", "3", "--size", "640x480"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  for (const char* name : {"Obj0001.jpg", "Obj0002.jpg", "Obj0003.jpg", "Ref.jpg", "kelmorph.cfg", "scene.json"})
+  for (const char* name :
+       {"Obj0001.jpg", "Obj0002.jpg", "Obj0003.jpg", "Ref.jpg", "kelmorph.cfg", "scene.json"})
     EXPECT_TRUE(std::filesystem::exists(dir / name)) << name;
   EXPECT_FALSE(std::filesystem::exists(dir / "Obj0004.jpg"));
   EXPECT_NE(r.out.find("3 frames of 640x480, box scan"), std::string::npos) << r.out;

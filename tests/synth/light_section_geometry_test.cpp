@@ -112,7 +112,8 @@ TEST(SyntheticScene, ScanGeometryMapsEveryStripePointBackOntoTheObject) {
         Vec3 q = TriangulateStripe(frame.calib, UFromColumn(p.column, frame.CentreColumn()),
                                    VFromRow(p.row, frame.CentreRow()));
         const double a = scene.FrameAngle(k);
-        q = {q.x * std::cos(a) - q.z * std::sin(a) + scene.FrameShift(k), q.y, q.x * std::sin(a) + q.z * std::cos(a)};
+        q = {q.x * std::cos(a) - q.z * std::sin(a) + scene.FrameShift(k), q.y,
+             q.x * std::sin(a) + q.z * std::cos(a)};
         ASSERT_LT(scene.DistanceFromObject(q), 1e-6) << "row " << p.row;
         ++checked;
       }

@@ -52,22 +52,23 @@ TEST_P(RenderedScene, SlitDetectorFindsTheStripeInNearlyEveryRow) {
   EXPECT_LT(meanOffset, -0.5);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    AllObjectsAndModes, RenderedScene,
-    testing::Combine(testing::Values(SynthObjectKind::Cylinder, SynthObjectKind::Sphere, SynthObjectKind::Vase,
-                                     SynthObjectKind::Box),
-                     testing::Values(SynthMode::Rotation, SynthMode::Slide, SynthMode::Scan)),
-    [](const auto& info) {
-      return std::string(ObjectKindName(std::get<0>(info.param))) + "_" + ModeName(std::get<1>(info.param));
-    });
+INSTANTIATE_TEST_SUITE_P(AllObjectsAndModes, RenderedScene,
+                         testing::Combine(testing::Values(SynthObjectKind::Cylinder, SynthObjectKind::Sphere,
+                                                          SynthObjectKind::Vase, SynthObjectKind::Box),
+                                          testing::Values(SynthMode::Rotation, SynthMode::Slide,
+                                                          SynthMode::Scan)),
+                         [](const auto& info) {
+                           return std::string(ObjectKindName(std::get<0>(info.param))) + "_" +
+                                  ModeName(std::get<1>(info.param));
+                         });
 
 // Ref_read on the reference frame (through JPEG) finds the staircase's five
 // corners where the scene says they are, and the solve that follows comes
 // close to the calibration the scene was rendered with.
 TEST(RenderedReference, ReferenceDetectionFindsTheFiveCornersAndSolvesNearTheTruth) {
-  for (const auto& [width, height, mode] : {std::tuple{2048, 1536, SynthMode::Rotation},
-                                            std::tuple{1024, 768, SynthMode::Slide},
-                                            std::tuple{640, 480, SynthMode::Scan}}) {
+  for (const auto& [width, height, mode] :
+       {std::tuple{2048, 1536, SynthMode::Rotation}, std::tuple{1024, 768, SynthMode::Slide},
+        std::tuple{640, 480, SynthMode::Scan}}) {
     SCOPED_TRACE(testing::Message() << width << "x" << height << " " << ModeName(mode));
     SceneOptions options;
     options.mode = mode;
@@ -104,7 +105,8 @@ TEST(RenderedReference, ReferenceDetectionFindsTheFiveCornersAndSolvesNearTheTru
     const LightSectionCalibration solved{ctx.calib.XL, ctx.calib.h, ctx.calib.Z0, ctx.calib.f};
     const double pixelSize = 0.75 * scene.calibration.Z0 / scene.calibration.f;
     for (const ReferenceCorner& corner : scene.referenceCorners) {
-      const Vec3 p = TriangulateStripe(solved, UFromColumn(corner.column, width / 2), VFromRow(corner.row, height / 2));
+      const Vec3 p =
+          TriangulateStripe(solved, UFromColumn(corner.column, width / 2), VFromRow(corner.row, height / 2));
       EXPECT_NEAR(p.y, corner.realY, 5 * pixelSize);
       EXPECT_NEAR(p.z, corner.realZ, 6 * pixelSize);
     }
@@ -130,10 +132,13 @@ TEST(SyntheticSceneOptions, ImpossibleScenesAreRefusedWithTheReason) {
       {"no frames", with([](SceneOptions& o) { o.frames = -1; }), "frame count"},
       {"too many frames", with([](SceneOptions& o) { o.frames = 720; }), "frame count"},
       {"negative step", with([](SceneOptions& o) { o.step = -1; }), "step"},
-      {"negative calibration",
-       with([](SceneOptions& o) { o.calibration = LightSectionCalibration{924, -50, 85, 1484}; }), "positive"},
-      {"camera too close",
-       with([](SceneOptions& o) { o.calibration = LightSectionCalibration{924, 50, 30, 1484}; }),
+      {"negative calibration", with([](SceneOptions& o) {
+         o.calibration = LightSectionCalibration{924, -50, 85, 1484};
+       }),
+       "positive"},
+      {"camera too close", with([](SceneOptions& o) {
+         o.calibration = LightSectionCalibration{924, 50, 30, 1484};
+       }),
        "does not fit in the camera's view"},
       // The object fits the shortened frame, the staircase below it does not.
       {"staircase out of view", with([](SceneOptions& o) {
@@ -166,7 +171,8 @@ TEST(SyntheticSceneFiles, FolderHoldsFramesReferenceSettingsAndDescription) {
   const std::filesystem::path dir =
       std::filesystem::temp_directory_path() / ("synth_files_" + std::to_string(::getpid())) / "scene";
   WriteSyntheticScene(scene, dir.string(), FrameFormat::Bmp);
-  for (const char* name : {"Obj0001.bmp", "Obj0002.bmp", "Obj0003.bmp", "Ref.bmp", "kelmorph.cfg", "scene.json"})
+  for (const char* name :
+       {"Obj0001.bmp", "Obj0002.bmp", "Obj0003.bmp", "Ref.bmp", "kelmorph.cfg", "scene.json"})
     EXPECT_TRUE(std::filesystem::exists(dir / name)) << name;
   EXPECT_FALSE(std::filesystem::exists(dir / "Obj0004.bmp"));
   Raster frame;

@@ -17,9 +17,9 @@ namespace km::test {
 
 // A frame as the scan would decode it from a quality-90 JPEG file.
 inline Raster ThroughJpeg(const Raster& frame) {
-  const std::string path = (std::filesystem::temp_directory_path() /
-                            ("synth_test_" + std::to_string(::getpid()) + ".jpg"))
-                               .string();
+  const std::string path =
+      (std::filesystem::temp_directory_path() / ("synth_test_" + std::to_string(::getpid()) + ".jpg"))
+          .string();
   WriteJpegFile(path, frame, 90);
   Raster decoded;
   const bool ok = DecodeJpegFile(path, decoded);
@@ -31,15 +31,15 @@ inline Raster ThroughJpeg(const Raster& frame) {
 // How the Slit detector's columns over a rectangle compare with the rows
 // where the scene puts the stripe on one solid.
 struct DetectionTally {
-  int truthRows = 0;  // rows of the rectangle with a stripe on the solid
-  int found = 0;      // of those, rows the detector finds within [-4, +1] px
-  int missed = 0;     // no stripe found
-  int wrong = 0;      // a column outside that window
+  int truthRows = 0;      // rows of the rectangle with a stripe on the solid
+  int found = 0;          // of those, rows the detector finds within [-4, +1] px
+  int missed = 0;         // no stripe found
+  int wrong = 0;          // a column outside that window
   double meanOffset = 0;  // detected - true column over the found rows
 };
 
-inline DetectionTally TallyDetection(const synth::FrameScene& scene, const Raster& frame, const PixelRect& rect,
-                                     int solidIndex) {
+inline DetectionTally TallyDetection(const synth::FrameScene& scene, const Raster& frame,
+                                     const PixelRect& rect, int solidIndex) {
   StripeSettings settings;
   settings.centreX = static_cast<float>(scene.CentreColumn());
   StripeTable table;

@@ -49,8 +49,8 @@ int SynthCommand(const QStringList& args) {
   const QCommandLineOption stepOption("step", "Degrees or real units per frame.", "S");
   const QCommandLineOption calibOption("calib", "Calibration to render with.", "XL,h,Z0,f");
   const QCommandLineOption helpOption({"h", "help"}, "Show this help.");
-  parser.addOptions(
-      {objectOption, modeOption, framesOption, sizeOption, formatOption, stepOption, calibOption, helpOption});
+  parser.addOptions({objectOption, modeOption, framesOption, sizeOption, formatOption, stepOption,
+                     calibOption, helpOption});
   const QString usage = QString::fromUtf8(kSynthUsage);
 
   if (!parser.parse(args)) return UsageError(usage, parser.errorText().toStdString());
@@ -59,7 +59,8 @@ int SynthCommand(const QStringList& args) {
     return 0;
   }
   const QStringList positional = parser.positionalArguments();
-  if (positional.size() != 1) return UsageError(usage, positional.isEmpty() ? "OUTDIR is required" : "only one OUTDIR");
+  if (positional.size() != 1)
+    return UsageError(usage, positional.isEmpty() ? "OUTDIR is required" : "only one OUTDIR");
   for (const auto* option :
        {&objectOption, &modeOption, &framesOption, &sizeOption, &formatOption, &stepOption, &calibOption}) {
     if (parser.values(*option).size() > 1)
@@ -98,7 +99,8 @@ int SynthCommand(const QStringList& args) {
   }
   FrameFormat format = FrameFormat::Jpeg;
   if (parser.isSet(formatOption)) {
-    const std::pair<const char*, FrameFormat> formats[] = {{"jpg", FrameFormat::Jpeg}, {"bmp", FrameFormat::Bmp}};
+    const std::pair<const char*, FrameFormat> formats[] = {{"jpg", FrameFormat::Jpeg},
+                                                           {"bmp", FrameFormat::Bmp}};
     const auto chosen = Choose(parser.value(formatOption), formats);
     if (!chosen) return UsageError(usage, "--format must be jpg or bmp");
     format = *chosen;
@@ -135,9 +137,10 @@ int SynthCommand(const QStringList& args) {
   }
   const PixelRect& s = scene.scanRect;
   const PixelRect& r = scene.referenceRect;
-  std::printf("%s: %d frames of %dx%d, %s %s\nscan rectangle: %d,%d,%d,%d\nreference rectangle: %d,%d,%d,%d\n",
-              directory.c_str(), scene.frames, scene.Width(), scene.Height(), ObjectKindName(options.object),
-              ModeName(options.mode), s.x1, s.y1, s.x2, s.y2, r.x1, r.y1, r.x2, r.y2);
+  std::printf(
+      "%s: %d frames of %dx%d, %s %s\nscan rectangle: %d,%d,%d,%d\nreference rectangle: %d,%d,%d,%d\n",
+      directory.c_str(), scene.frames, scene.Width(), scene.Height(), ObjectKindName(options.object),
+      ModeName(options.mode), s.x1, s.y1, s.x2, s.y2, r.x1, r.y1, r.x2, r.y2);
   return 0;
 }
 
