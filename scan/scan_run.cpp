@@ -77,7 +77,10 @@ bool ScanFrames(Context& ctx, const PixelRect& runRect, int mode) {
   StripeTable& table = ctx.scanTable;
   StripeRowBuffers buffers;
   float frontOffset = 0;
+  // Reused for every frame's path: a small allocation kept between frames
+  // would split the memory that the previous frame's raster freed.
   std::string loadedPath;
+  loadedPath.reserve(512);
 
   for (int k = 0; k < PointCloudStore::MaxFrames; ++k) {
     ws.frameCounter = k;
@@ -115,7 +118,7 @@ bool ScanFrames(Context& ctx, const PixelRect& runRect, int mode) {
     ctx.store->lastIndex[k] = points - 1;
     platform.RepaintNow();
 
-    loadedPath = ComposeFramePath(ctx, k + 1);
+    loadedPath.assign(ComposeFramePath(ctx, k + 1));
     if (!LoadSequenceFrame(ctx, k + 1)) return false;  // end of the sequence
   }
   return true;
