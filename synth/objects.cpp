@@ -217,7 +217,9 @@ class Vase : public SolidObject {
       }
     }
     // Side: march along the unit ray inside the bounding cylinder and slab,
-    // in steps no longer than the distance to the surface can shrink.
+    // in steps no longer than the distance to the surface can shrink, but at
+    // least 0.01 (a fraction of a pixel's size: a ray that grazes the surface
+    // over less than that may pass), then bisect the crossing.
     const double scale = ray.dir.Length();
     const Vec3 dir = ray.dir * (1 / scale);
     double ta = tMin * scale, tb = kInf;
@@ -227,7 +229,7 @@ class Vase : public SolidObject {
     double prevT = t;
     double value = SideValue(ray.origin + dir * t);
     if (value <= 0) return best;  // starts inside: entered through an end
-    constexpr double kMinStep = 1e-4;
+    constexpr double kMinStep = 0.01;
     while (t < tb) {
       prevT = t;
       t += std::max(value / lipschitz_, kMinStep);
@@ -235,7 +237,7 @@ class Vase : public SolidObject {
       value = SideValue(ray.origin + dir * t);
       if (value <= 0) {
         double lo = prevT, hi = t;
-        for (int i = 0; i < 60; ++i) {
+        for (int i = 0; i < 40; ++i) {
           const double mid = 0.5 * (lo + hi);
           (SideValue(ray.origin + dir * mid) > 0 ? lo : hi) = mid;
         }
@@ -288,16 +290,18 @@ class Vase : public SolidObject {
  private:
   double Radius(double y) const {
     const double t = (y - y0_) / (y1_ - y0_);
-    return base_ + swell_ * std::sin(1.5 * kPi * t) + flare_ * std::pow(t, 6);
+    const double t3 = t * t * t;
+    return base_ + swell_ * std::sin(1.5 * kPi * t) + flare_ * t3 * t3;
   }
   double Slope(double y) const {
     const double t = (y - y0_) / (y1_ - y0_);
-    return (swell_ * 1.5 * kPi * std::cos(1.5 * kPi * t) + 6 * flare_ * std::pow(t, 5)) / (y1_ - y0_);
+    const double t5 = t * t * t * t * t;
+    return (swell_ * 1.5 * kPi * std::cos(1.5 * kPi * t) + 6 * flare_ * t5) / (y1_ - y0_);
   }
   // Positive outside the side surface (within the height range), negative inside.
   double SideValue(const Vec3& p) const {
     const double y = std::clamp(p.y, y0_, y1_);
-    return std::hypot(p.x, p.z) - Radius(y);
+    return std::sqrt(p.x * p.x + p.z * p.z) - Radius(y);
   }
   // Narrows [ta, tb] of a unit ray to the bounding cylinder and slab.
   bool ClipToBounds(const Vec3& o, const Vec3& d, double& ta, double& tb) const {
