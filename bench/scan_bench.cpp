@@ -77,7 +77,9 @@ struct JpegError {
   std::jmp_buf jump;
 };
 
-[[noreturn]] void JpegErrorExit(j_common_ptr c) { std::longjmp(reinterpret_cast<JpegError*>(c->err)->jump, 1); }
+[[noreturn]] void JpegErrorExit(j_common_ptr c) {
+  std::longjmp(reinterpret_cast<JpegError*>(c->err)->jump, 1);
+}
 
 // One file with libjpeg's defaults into a reused buffer; aborts on an error.
 void DecodeStream(FILE* file, std::vector<uint8_t>& buffer) {

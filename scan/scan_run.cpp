@@ -30,7 +30,8 @@ float FaceFrontOffset(const RunGeometry& g, float firstColumn) {
   const Ext depth = Sub(g.XL, u0);
   const float B = ToSingle(g.Xc - (Div(static_cast<Ext>(g.XL) * g.h, depth) - g.h));
   const float D = ToSingle(Div(static_cast<Ext>(g.f) * g.h, depth) - g.Z0);
-  const float c = ToSingle(Div(-static_cast<Ext>(D), Sqrt(static_cast<Ext>(B) * B + static_cast<Ext>(D) * D)));
+  const float c =
+      ToSingle(Div(-static_cast<Ext>(D), Sqrt(static_cast<Ext>(B) * B + static_cast<Ext>(D) * D)));
   return ToSingle(ArcCos(c));
 }
 

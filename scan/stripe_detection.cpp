@@ -98,8 +98,8 @@ int DetectRow(const uint8_t* pixels, int W, const StripeSettings& s, StripeRowBu
 // five of them at most 3825, so every value and difference fits a lane.
 // The in-place average depends on its left neighbour, which bounds the
 // speed of a single row; eight rows run that chain side by side.
-void DetectBlock(const Raster& raster, const PixelRect& r, int y, const StripeSettings& s, StripeRowBuffers& buf,
-                 StripeTable& table) {
+void DetectBlock(const Raster& raster, const PixelRect& r, int y, const StripeSettings& s,
+                 StripeRowBuffers& buf, StripeTable& table) {
   constexpr int L = kBlockRows;
   const int W = r.x2 - r.x1;
   uint16_t* blk = buf.block.data();
@@ -107,7 +107,8 @@ void DetectBlock(const Raster& raster, const PixelRect& r, int y, const StripeSe
   for (int l = 0; l < L; ++l) {
     const uint8_t* pixels = raster.Row(y + l) + static_cast<size_t>(r.x1) * 3;
     uint16_t* out = blk + l;
-    for (int i = 0; i <= W; ++i) out[i * L] = static_cast<uint16_t>(pixels[3 * i] + pixels[3 * i + 1] + pixels[3 * i + 2]);
+    for (int i = 0; i <= W; ++i)
+      out[i * L] = static_cast<uint16_t>(pixels[3 * i] + pixels[3 * i + 1] + pixels[3 * i + 2]);
   }
 
   auto at = [blk](int i) { return _mm_load_si128(reinterpret_cast<const __m128i*>(blk + i * L)); };
@@ -224,7 +225,8 @@ void DetectBlock(const Raster& raster, const PixelRect& r, int y, const StripeSe
       found[l] = static_cast<int16_t>(passes ? rise[l] : -1);
     }
   }
-  for (int l = 0; l < L; ++l) table.column[y + l] = found[l] < 0 ? kNoStripe : static_cast<float>(r.x1 + found[l]);
+  for (int l = 0; l < L; ++l)
+    table.column[y + l] = found[l] < 0 ? kNoStripe : static_cast<float>(r.x1 + found[l]);
 }
 
 #endif

@@ -24,8 +24,8 @@ struct CalibrateRun {
 
 CalibrateRun Calibrate(const test::TempDir& dir, const std::string& args) {
   const std::string errFile = dir.File("stderr.txt");
-  const std::string command = "cd '" + dir.path() + "' && '" + std::string(KELMORPH_BATCH_EXE) + "' calibrate " +
-                              args + " 2>'" + errFile + "'";
+  const std::string command = "cd '" + dir.path() + "' && '" + std::string(KELMORPH_BATCH_EXE) +
+                              "' calibrate " + args + " 2>'" + errFile + "'";
   CalibrateRun run;
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return run;

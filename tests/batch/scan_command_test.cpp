@@ -120,8 +120,9 @@ TEST_F(ScanCommandTest, ByteIdenticalToTheWindowSteps) {
     SCOPED_TRACE(c.format);
     const std::string window = WindowSteps(dir, "Obj0001.jpg", c.outputMode, c.refRead);
     ASSERT_FALSE(window.empty());
-    const BatchRun run = Batch(dir, std::string("scan Obj0001.jpg --scan-rect 400,8,600,290 --ref-rect 330,295,80,5") +
-                                        (c.refRead ? " --ref-read" : "") + " --format " + c.format + " -o batch.out");
+    const BatchRun run =
+        Batch(dir, std::string("scan Obj0001.jpg --scan-rect 400,8,600,290 --ref-rect 330,295,80,5") +
+                       (c.refRead ? " --ref-read" : "") + " --format " + c.format + " -o batch.out");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(ReadAll(dir.File("batch.out")) == window) << "files differ";
   }
@@ -137,8 +138,10 @@ TEST_F(ScanCommandTest, FailuresExitWithTwoAndTheMessage) {
   } cases[] = {
       {"scan Absent0001.bmp --scan-rect 400,8,600,290", 2, "Absent0001.bmp"},
       {"scan Obj0001.bmp --scan-rect 400,8,600,290 --settings absent.cfg", 2, "absent.cfg"},
-      {"scan Flat0001.bmp --scan-rect 400,8,600,290 --ref-rect 80,5,330,295 --ref-read", 2, "基準体検出に失敗しました"},
-      {"scan Obj0001.bmp --scan-rect 400,8,600,290 --error-threshold x", 2, "'x' は浮動小数点数ではありません"},
+      {"scan Flat0001.bmp --scan-rect 400,8,600,290 --ref-rect 80,5,330,295 --ref-read", 2,
+       "基準体検出に失敗しました"},
+      {"scan Obj0001.bmp --scan-rect 400,8,600,290 --error-threshold x", 2,
+       "'x' は浮動小数点数ではありません"},
       {"scan Obj0001.bmp --scan-rect 400,8,600,290 -o no/folder/out.csv --format csv", 2, "out.csv"},
       {"scan Obj0001.bmp", 1, "--scan-rect is required"},
       {"scan Obj0001.bmp --scan-rect 400,8,400,290", 1, "--scan-rect is empty"},

@@ -29,7 +29,8 @@ inline Raster RowsRaster(const std::vector<std::vector<int>>& rows) {
   Raster r;
   r.Resize(static_cast<int>(rows.at(0).size()), static_cast<int>(rows.size()));
   for (size_t y = 0; y < rows.size(); ++y)
-    for (size_t x = 0; x < rows[y].size(); ++x) SetIntensity(r, static_cast<int>(x), static_cast<int>(y), rows[y][x]);
+    for (size_t x = 0; x < rows[y].size(); ++x)
+      SetIntensity(r, static_cast<int>(x), static_cast<int>(y), rows[y][x]);
   return r;
 }
 
@@ -79,8 +80,8 @@ class RecordingCanvas : public Canvas {
   void LineTo(int x, int y) override { ops.push_back("line " + std::to_string(x) + "," + std::to_string(y)); }
   void FrameRect(int, int, int, int) override { ops.push_back("rect"); }
   void Ellipse(int x1, int y1, int x2, int y2) override {
-    ops.push_back("ellipse " + std::to_string(x1) + "," + std::to_string(y1) + "," + std::to_string(x2) + "," +
-                  std::to_string(y2));
+    ops.push_back("ellipse " + std::to_string(x1) + "," + std::to_string(y1) + "," + std::to_string(x2) +
+                  "," + std::to_string(y2));
   }
   std::vector<std::string> ops;
   Rgb colour{};

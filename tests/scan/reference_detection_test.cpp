@@ -70,7 +70,8 @@ TEST(ReferenceDetection, MoreThanFiveStepsWriteTheFiveLowest) {
   ReferenceScene scene(6);
   DetectReference(scene.ctx);
   ASSERT_TRUE(scene.platform.messages.empty());
-  for (int j = 0; j < 5; ++j) EXPECT_EQ(scene.ctx.settings.Edit(6 + 2 * j).text, WholeNumberText(scene.lowestRows[j]));
+  for (int j = 0; j < 5; ++j)
+    EXPECT_EQ(scene.ctx.settings.Edit(6 + 2 * j).text, WholeNumberText(scene.lowestRows[j]));
 }
 
 TEST(ReferenceDetection, ThreeStepsWriteThreePointsAndKeepTheOthers) {
@@ -78,8 +79,10 @@ TEST(ReferenceDetection, ThreeStepsWriteThreePointsAndKeepTheOthers) {
   const SettingsState before = scene.ctx.settings;
   DetectReference(scene.ctx);
   ASSERT_TRUE(scene.platform.messages.empty());
-  for (int j = 0; j < 3; ++j) EXPECT_EQ(scene.ctx.settings.Edit(6 + 2 * j).text, WholeNumberText(scene.lowestRows[j]));
-  for (int n = 11; n <= 14; ++n) EXPECT_EQ(scene.ctx.settings.Edit(n).text, before.Edit(n).text) << "Edit" << n;
+  for (int j = 0; j < 3; ++j)
+    EXPECT_EQ(scene.ctx.settings.Edit(6 + 2 * j).text, WholeNumberText(scene.lowestRows[j]));
+  for (int n = 11; n <= 14; ++n)
+    EXPECT_EQ(scene.ctx.settings.Edit(n).text, before.Edit(n).text) << "Edit" << n;
 }
 
 TEST(ReferenceDetection, FailuresShowTheMessageAndChangeNoEdit) {
@@ -90,7 +93,8 @@ TEST(ReferenceDetection, FailuresShowTheMessageAndChangeNoEdit) {
     const float XL = scene.ctx.calib.XL;
     DetectReference(scene.ctx);
     EXPECT_EQ(scene.platform.messages, std::vector<std::string>{"基準体検出に失敗しました"});
-    for (int n = 5; n <= 32; ++n) EXPECT_EQ(scene.ctx.settings.Edit(n).text, before.Edit(n).text) << "Edit" << n;
+    for (int n = 5; n <= 32; ++n)
+      EXPECT_EQ(scene.ctx.settings.Edit(n).text, before.Edit(n).text) << "Edit" << n;
     EXPECT_EQ(scene.ctx.calib.XL, XL);
     EXPECT_EQ(scene.platform.repaints, 0);
   }
@@ -123,8 +127,8 @@ TEST(ReferenceDetection, SmoothingWidthFollowsTheImageCentre) {
   for (int i = 10; i < 13; ++i) row[i] = 765;
   const Raster raster = test::RowsRaster({row});
   StripeRowBuffers buffers;
-  for (const auto& [cx, expected] : {SmoothingCase{400, 11}, SmoothingCase{401, 10}, SmoothingCase{800, 10},
-                                     SmoothingCase{801, 10}}) {
+  for (const auto& [cx, expected] :
+       {SmoothingCase{400, 11}, SmoothingCase{401, 10}, SmoothingCase{800, 10}, SmoothingCase{801, 10}}) {
     StripeTable t;
     DetectReferenceRows(raster, PixelRect{0, 0, 39, 0}, t, StripeSettings{false, 20, cx}, buffers);
     EXPECT_EQ(t.column[0], expected) << "cx " << cx;

@@ -180,22 +180,35 @@ TEST_P(Trace, FillsGapsAndDraws) {
   for (size_t i = 0; i < c.columns.size(); ++i) t.column[c.first + i] = c.columns[i];
   RecordingCanvas canvas;
   TraceStripe(t, c.first, c.last, canvas);
-  for (size_t i = 0; i < c.filled.size(); ++i) EXPECT_FLOAT_EQ(t.column[c.first + i], c.filled[i]) << "row " << i;
+  for (size_t i = 0; i < c.filled.size(); ++i)
+    EXPECT_FLOAT_EQ(t.column[c.first + i], c.filled[i]) << "row " << i;
   EXPECT_EQ(canvas.ops, c.ops);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     StripeDetection, Trace,
-    ::testing::Values(
-        TraceCase{"GapOfOneRow", 10, 13, {100, -1, 104, 106}, {100, 102, 104, 106},
-                  {"mode copy", "move 100,10", "colour 255,255,0", "line 102,11", "colour 128,128,255",
-                   "line 104,12"}},
-        TraceCase{"GapAfterFirst", 0, 4, {10, -1, -1, 20, 21}, {10, 10 + 10.0f / 3, 10 + 20.0f / 3, 20, 21},
-                  {"mode copy", "move 10,0", "colour 255,255,0", "line 16,2", "colour 128,128,255", "line 20,3"}},
-        TraceCase{"GapEndingAtLast", 5, 8, {10, -1, -1, 13}, {10, 11, 12, 13},
-                  {"mode copy", "move 10,5", "colour 255,255,0", "line 12,7"}},
-        TraceCase{"SingleRow", 3, 3, {42.5f}, {42.5f}, {"mode copy", "move 42,3"}},
-        TraceCase{"TwoRows", 3, 4, {42, -1}, {42, -1}, {"mode copy", "move 42,3"}}),
+    ::testing::Values(TraceCase{"GapOfOneRow",
+                                10,
+                                13,
+                                {100, -1, 104, 106},
+                                {100, 102, 104, 106},
+                                {"mode copy", "move 100,10", "colour 255,255,0", "line 102,11",
+                                 "colour 128,128,255", "line 104,12"}},
+                      TraceCase{"GapAfterFirst",
+                                0,
+                                4,
+                                {10, -1, -1, 20, 21},
+                                {10, 10 + 10.0f / 3, 10 + 20.0f / 3, 20, 21},
+                                {"mode copy", "move 10,0", "colour 255,255,0", "line 16,2",
+                                 "colour 128,128,255", "line 20,3"}},
+                      TraceCase{"GapEndingAtLast",
+                                5,
+                                8,
+                                {10, -1, -1, 13},
+                                {10, 11, 12, 13},
+                                {"mode copy", "move 10,5", "colour 255,255,0", "line 12,7"}},
+                      TraceCase{"SingleRow", 3, 3, {42.5f}, {42.5f}, {"mode copy", "move 42,3"}},
+                      TraceCase{"TwoRows", 3, 4, {42, -1}, {42, -1}, {"mode copy", "move 42,3"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(StripeDetection, FilterLeavesStraightTraceAndAveragesInPlace) {

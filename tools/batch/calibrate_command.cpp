@@ -32,9 +32,11 @@ const char* kCalibrateUsage =
 int CalibrateCommand(const QStringList& args) {
   QCommandLineParser parser;
   parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-  const QCommandLineOption refRectOption("ref-rect", "Reference rectangle, corners as dragged.", "X1,Y1,X2,Y2");
+  const QCommandLineOption refRectOption("ref-rect", "Reference rectangle, corners as dragged.",
+                                         "X1,Y1,X2,Y2");
   const QCommandLineOption settingsOption("settings", "Settings file to load first.", "FILE.cfg");
-  const QCommandLineOption saveOption("save-settings", "Write the settings to this file afterwards.", "OUT.cfg");
+  const QCommandLineOption saveOption("save-settings", "Write the settings to this file afterwards.",
+                                      "OUT.cfg");
   const QCommandLineOption helpOption({"h", "help"}, "Show this help.");
   parser.addOptions({refRectOption, settingsOption, saveOption, helpOption});
   const QString usage = QString::fromUtf8(kCalibrateUsage);
@@ -45,7 +47,8 @@ int CalibrateCommand(const QStringList& args) {
     return 0;
   }
   const QStringList positional = parser.positionalArguments();
-  if (positional.size() != 1) return UsageError(usage, positional.isEmpty() ? "REF_FRAME is required" : "one REF_FRAME only");
+  if (positional.size() != 1)
+    return UsageError(usage, positional.isEmpty() ? "REF_FRAME is required" : "one REF_FRAME only");
   for (const auto* option : {&refRectOption, &settingsOption, &saveOption}) {
     if (parser.values(*option).size() > 1)
       return UsageError(usage, "--" + option->names().first().toStdString() + " given more than once");
@@ -61,7 +64,8 @@ int CalibrateCommand(const QStringList& args) {
     if (parser.isSet(settingsOption)) ReadSettingsFile(ctx, PathArg(parser.value(settingsOption)));
     const std::string frame = PathArg(positional.first());
     LoadFramePath(ctx, frame);
-    if (ctx.workspace.workingRaster.Empty()) return Failure(frame + ": not a JPEG or BMP frame that can be read");
+    if (ctx.workspace.workingRaster.Empty())
+      return Failure(frame + ": not a JPEG or BMP frame that can be read");
     ctx.workspace.referenceRect = *refRect;
 
     DetectReference(ctx);
@@ -71,8 +75,9 @@ int CalibrateCommand(const QStringList& args) {
     const SettingsState& s = ctx.settings;
     for (int j = 1; j <= 5; ++j)
       std::printf("point %d: %s %s\n", j, s.Edit(3 + 2 * j).text.c_str(), s.Edit(4 + 2 * j).text.c_str());
-    std::printf("XL: %s\nh: %s\nZ0: %s\nf: %s\ncenterX: %s\n", s.Edit(29).text.c_str(), s.Edit(30).text.c_str(),
-                s.Edit(31).text.c_str(), s.Edit(32).text.c_str(), GeneralNumberText(ctx.calib.centerX).c_str());
+    std::printf("XL: %s\nh: %s\nZ0: %s\nf: %s\ncenterX: %s\n", s.Edit(29).text.c_str(),
+                s.Edit(30).text.c_str(), s.Edit(31).text.c_str(), s.Edit(32).text.c_str(),
+                GeneralNumberText(ctx.calib.centerX).c_str());
     std::fflush(stdout);
 
     if (parser.isSet(saveOption)) WriteSettingsFile(ctx, PathArg(parser.value(saveOption)));

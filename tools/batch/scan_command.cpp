@@ -38,7 +38,8 @@ const char* kScanUsage =
     "Message boxes go to standard error; a failure exits with status 2.\n";
 
 const std::map<QString, int> kFormats = {
-    {"vrml1", kOutputVrml1}, {"vrml2", kOutputVrml2}, {"dxf", kOutputDxf}, {"mqo", kOutputMqo}, {"csv", kOutputCsv},
+    {"vrml1", kOutputVrml1}, {"vrml2", kOutputVrml2}, {"dxf", kOutputDxf},
+    {"mqo", kOutputMqo},     {"csv", kOutputCsv},
 };
 
 long long StoredPoints(const Context& ctx) {
@@ -54,7 +55,8 @@ int ScanCommand(const QStringList& args) {
   QCommandLineParser parser;
   parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
   const QCommandLineOption scanRectOption("scan-rect", "Scan rectangle, corners as dragged.", "X1,Y1,X2,Y2");
-  const QCommandLineOption refRectOption("ref-rect", "Reference rectangle, corners as dragged.", "X1,Y1,X2,Y2");
+  const QCommandLineOption refRectOption("ref-rect", "Reference rectangle, corners as dragged.",
+                                         "X1,Y1,X2,Y2");
   const QCommandLineOption refReadOption("ref-read", "Find the reference points first (Ref_read).");
   const QCommandLineOption settingsOption("settings", "Settings file to load first.", "FILE.cfg");
   const QCommandLineOption formatOption("format", "Output format.", "FORMAT");
@@ -62,8 +64,8 @@ int ScanCommand(const QStringList& args) {
   const QCommandLineOption thresholdOption("error-threshold", "Error threshold (Edit3).", "T");
   const QCommandLineOption outputOption({"o", "output"}, "Model file to write.", "OUT");
   const QCommandLineOption helpOption({"h", "help"}, "Show this help.");
-  parser.addOptions({scanRectOption, refRectOption, refReadOption, settingsOption, formatOption, maxPolygonOption,
-                     thresholdOption, outputOption, helpOption});
+  parser.addOptions({scanRectOption, refRectOption, refReadOption, settingsOption, formatOption,
+                     maxPolygonOption, thresholdOption, outputOption, helpOption});
   const QString usage = QString::fromUtf8(kScanUsage);
 
   if (!parser.parse(args)) return UsageError(usage, parser.errorText().toStdString());
@@ -72,9 +74,10 @@ int ScanCommand(const QStringList& args) {
     return 0;
   }
   const QStringList positional = parser.positionalArguments();
-  if (positional.size() != 1) return UsageError(usage, positional.isEmpty() ? "FIRST_FRAME is required" : "one FIRST_FRAME only");
-  for (const auto* option : {&scanRectOption, &refRectOption, &settingsOption, &formatOption, &maxPolygonOption,
-                             &thresholdOption, &outputOption}) {
+  if (positional.size() != 1)
+    return UsageError(usage, positional.isEmpty() ? "FIRST_FRAME is required" : "one FIRST_FRAME only");
+  for (const auto* option : {&scanRectOption, &refRectOption, &settingsOption, &formatOption,
+                             &maxPolygonOption, &thresholdOption, &outputOption}) {
     if (parser.values(*option).size() > 1)
       return UsageError(usage, "--" + option->names().last().toStdString() + " given more than once");
   }
@@ -104,7 +107,8 @@ int ScanCommand(const QStringList& args) {
     if (parser.isSet(settingsOption)) ReadSettingsFile(ctx, PathArg(parser.value(settingsOption)));
     const std::string firstFrame = PathArg(positional.first());
     LoadFramePath(ctx, firstFrame);
-    if (ctx.workspace.workingRaster.Empty()) return Failure(firstFrame + ": not a JPEG or BMP frame that can be read");
+    if (ctx.workspace.workingRaster.Empty())
+      return Failure(firstFrame + ": not a JPEG or BMP frame that can be read");
     ctx.workspace.scanRect = *scanRect;
     if (refRect) ctx.workspace.referenceRect = *refRect;
 
@@ -119,8 +123,10 @@ int ScanCommand(const QStringList& args) {
     if (showProgress) {
       platform.onRepaint = [&] {
         ++framesDone;
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        std::fprintf(stderr, "\rframe %d  %.1f frames/s ", framesDone, seconds > 0 ? framesDone / seconds : 0.0);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::fprintf(stderr, "\rframe %d  %.1f frames/s ", framesDone,
+                     seconds > 0 ? framesDone / seconds : 0.0);
         std::fflush(stderr);
       };
     }
@@ -130,18 +136,22 @@ int ScanCommand(const QStringList& args) {
 
     // SAVE: the Output mode, the two thinning texts, the extension.
     if (format) ctx.settings.RadioGroup1.index = *format;
-    if (parser.isSet(maxPolygonOption)) ctx.settings.Edit(4).text = parser.value(maxPolygonOption).toStdString();
-    if (parser.isSet(thresholdOption)) ctx.settings.Edit(3).text = parser.value(thresholdOption).toStdString();
+    if (parser.isSet(maxPolygonOption))
+      ctx.settings.Edit(4).text = parser.value(maxPolygonOption).toStdString();
+    if (parser.isSet(thresholdOption))
+      ctx.settings.Edit(3).text = parser.value(thresholdOption).toStdString();
     const std::string extension = OutputExtension(ctx.settings.RadioGroup1.index);
     if (extension.empty()) throw KelError(kNoOutputModeMessage);
     ctx.workspace.sequenceName.extension = extension;
-    const std::string output = parser.isSet(outputOption) ? PathArg(parser.value(outputOption))
-                                                          : ctx.workspace.sequenceName.displayName + extension;
+    const std::string output = parser.isSet(outputOption)
+                                   ? PathArg(parser.value(outputOption))
+                                   : ctx.workspace.sequenceName.displayName + extension;
     const ModelFileStats stats = WriteModelFile(ctx, output);
 
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("frames: %d points: %lld vertices: %lld faces: %lld seconds: %s\n", ctx.workspace.frameCounter + 1,
-                StoredPoints(ctx), stats.vertices, stats.faces, FixedText(seconds, 2).c_str());
+    std::printf("frames: %d points: %lld vertices: %lld faces: %lld seconds: %s\n",
+                ctx.workspace.frameCounter + 1, StoredPoints(ctx), stats.vertices, stats.faces,
+                FixedText(seconds, 2).c_str());
     std::fflush(stdout);
   } catch (const std::exception& e) {
     if (showProgress) std::fputs("\n", stderr);
