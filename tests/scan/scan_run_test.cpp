@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -208,17 +209,30 @@ TEST(ScanRun, EmptyRectangleDoesNothing) {
   EXPECT_EQ(ctx.workspace.workingRect, (PixelRect{300, 4, 600, 4}));
 }
 
-TEST(ScanRun, NonImageExtensionProcessesTheSameRaster719Times) {
-  Sequence seq({LineFrame()});
+TEST(ScanRun, RunStopsAfter719FramesWithTheMessage) {
+  // Tiny frames with a Step edge: 720 files, so that the 720th frame loads.
+  std::vector<int> edge(24, 30);
+  for (int i = 12; i < 24; ++i) edge[i] = 600;
+  const Raster frame = test::RowsRaster({edge, edge, edge, edge});
+  Sequence seq(std::vector<Raster>(720, frame));
   Context& ctx = seq.ctx;
-  ctx.workspace.sequenceName.extension = ".csv";  // as after a SAVE
+  ctx.workspace.scanRect = PixelRect{0, 0, 23, 3};
+  ctx.settings.RadioGroup3.index = kLightingStep;
   RunScan(ctx);
   EXPECT_EQ(seq.platform.messages, std::vector<std::string>{kScanFinishedMessage});
-  EXPECT_EQ(ctx.workspace.frameCounter, 718);
+  EXPECT_EQ(ctx.workspace.frameCounter, 718) << "the last profile, so that SAVE writes them all";
   EXPECT_EQ(seq.platform.captions.size(), 719u);
-  EXPECT_EQ(ctx.store->lastIndex[718], 47);
-  EXPECT_EQ(seq.platform.cursor_, CursorShape::Arrow);
+  EXPECT_EQ(ctx.store->lastIndex[718], 3);
   EXPECT_EQ(ctx.store->lastIndex[719], 0) << "profile 719 is never written";
+  EXPECT_EQ(seq.platform.cursor_, CursorShape::Arrow);
+
+  // With 719 files the load after the last frame fails: a silent end.
+  std::filesystem::remove(seq.Path(719));
+  seq.platform.messages.clear();
+  LoadFramePath(ctx, seq.Path(0));
+  RunScan(ctx);
+  EXPECT_TRUE(seq.platform.messages.empty());
+  EXPECT_EQ(ctx.workspace.frameCounter, 718);
 }
 
 TEST(ScanRun, ErrorsEndTheRunAtTheFrameInWork) {
