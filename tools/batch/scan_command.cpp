@@ -42,6 +42,38 @@ const std::map<QString, int> kFormats = {
     {"mqo", kOutputMqo},     {"csv", kOutputCsv},
 };
 
+// The batch platform of a scan. The window shows only the latest caption,
+// so none is kept here; on a terminal each frame's caption (set when the
+// frame starts) becomes the progress line on standard error.
+class ScanPlatform : public BatchPlatform {
+ public:
+  explicit ScanPlatform(bool progress) : progress_(progress) {}
+
+  void SetCaption(const std::string&) override {
+    if (!progress_) return;
+    if (started_ == 0) start_ = std::chrono::steady_clock::now();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    const int done = started_++;
+    std::fprintf(stderr, "\rframe %d  %.1f frames/s ", started_, seconds > 0 ? done / seconds : 0.0);
+    std::fflush(stderr);
+    lineOpen_ = true;
+  }
+  void ShowMessage(const std::string& text) override {
+    EndProgressLine();
+    BatchPlatform::ShowMessage(text);
+  }
+  void EndProgressLine() {
+    if (lineOpen_) std::fputs("\n", stderr);
+    lineOpen_ = false;
+  }
+
+ private:
+  bool progress_;
+  bool lineOpen_ = false;
+  int started_ = 0;
+  std::chrono::steady_clock::time_point start_;
+};
+
 long long StoredPoints(const Context& ctx) {
   long long points = 0;
   for (int k = 0; k <= ctx.workspace.frameCounter && k < PointCloudStore::MaxProfiles; ++k)
@@ -99,9 +131,8 @@ int ScanCommand(const QStringList& args) {
     format = it->second;
   }
 
-  BatchPlatform platform;
+  ScanPlatform platform(isatty(fileno(stderr)) != 0);
   Context ctx(platform);
-  const bool showProgress = isatty(fileno(stderr)) != 0;
   const auto start = std::chrono::steady_clock::now();
   try {
     if (parser.isSet(settingsOption)) ReadSettingsFile(ctx, PathArg(parser.value(settingsOption)));
@@ -119,20 +150,8 @@ int ScanCommand(const QStringList& args) {
       if (platform.messages.size() != messagesBefore) return 2;
     }
 
-    int framesDone = 0;
-    if (showProgress) {
-      platform.onRepaint = [&] {
-        ++framesDone;
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        std::fprintf(stderr, "\rframe %d  %.1f frames/s ", framesDone,
-                     seconds > 0 ? framesDone / seconds : 0.0);
-        std::fflush(stderr);
-      };
-    }
     RunScan(ctx);
-    if (showProgress) std::fputs("\n", stderr);
-    platform.onRepaint = nullptr;
+    platform.EndProgressLine();
 
     // SAVE: the Output mode, the two thinning texts, the extension.
     if (format) ctx.settings.RadioGroup1.index = *format;
@@ -154,7 +173,7 @@ int ScanCommand(const QStringList& args) {
                 FixedText(seconds, 2).c_str());
     std::fflush(stdout);
   } catch (const std::exception& e) {
-    if (showProgress) std::fputs("\n", stderr);
+    platform.EndProgressLine();
     return Failure(e.what());
   }
   return 0;
