@@ -13,10 +13,6 @@ namespace {
 
 constexpr float kNoStripe = -1.0f;
 
-}  // namespace
-
-namespace {
-
 // Intensity (red + green + blue) of columns 0 .. W of a row; returns the sum
 // and the largest value.
 std::pair<int64_t, int32_t> SumRow(const uint8_t* pixels, int W, int32_t* intensity) {
@@ -31,7 +27,9 @@ std::pair<int64_t, int32_t> SumRow(const uint8_t* pixels, int W, int32_t* intens
   return {sum, max};
 }
 
-// Column offset of the stripe in one row (-1: none); W >= 4.
+// Column offset of the stripe in one row (-1: none); W >= 4. Rows that do
+// not fill a block of kBlockRows, and every row without vector
+// instructions, take this path.
 int DetectRow(const uint8_t* pixels, int W, const StripeSettings& s, StripeRowBuffers& buf) {
   int32_t* in = buf.intensity.data();
   int32_t* diff = buf.diff.data();
