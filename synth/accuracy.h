@@ -1,0 +1,52 @@
+#pragma once
+// How exact a scan of a synthetic scene is: the distances of the stored
+// points from the object's true surface, and how much of the stripe that
+// the scene shows on the object the scan kept.
+
+#include "scan/point_cloud_store.h"
+#include "synth/synthetic_scene.h"
+
+namespace km::synth {
+
+struct ScanAccuracy {
+  long long points = 0;  // points in profiles 0 to lastProfile
+  // Distances of those points from the object's surface, real units
+  // (nearest-rank percentiles; all 0 without points).
+  double median = 0;
+  double percentile95 = 0;
+  double largest = 0;
+
+  // Frames (of those scanned) in which the scene puts the stripe on the
+  // object inside the scan rectangle, and of those the frames with points.
+  int framesWithStripe = 0;
+  int framesWithPoints = 0;
+  // The same for image rows over all those frames. A row counts as kept
+  // when a point of its profile, turned back into the frame and projected
+  // with the scene's camera, lands within one row of it; each point keeps
+  // one row at most.
+  long long stripeRows = 0;
+  long long rowsWithPoints = 0;
+
+  // Nearest and farthest depth (Z + Z0, real units) of the scene's stripe
+  // points on the object, over the frames scanned.
+  double nearestDepth = 0;
+  double farthestDepth = 0;
+};
+
+// Measures profiles 0 to lastProfile of the store (as the scan run leaves
+// them for the scene's frames 0 to lastProfile, face front off) against the
+// scene's object. lastProfile beyond the scene's frames or the store is
+// clamped; a negative one measures nothing.
+ScanAccuracy MeasureScanAccuracy(const SyntheticScene& scene, const PointCloudStore& store, int lastProfile);
+
+// Real size of one pixel column at depth Z + Z0 = depth, across the view.
+inline double PixelSizeAtDepth(const LightSectionCalibration& c, double depth) { return 0.75 * depth / c.f; }
+
+// How far a triangulated point moves along the light sheet when its stripe
+// is found one column off, at depth Z + Z0 = depth near the centre row:
+// d(X, Z)/du = h (XL, f) / (XL - u)^2 with XL - u = f h / depth, times 0.75
+// for one column. The steeper the sheet against the camera's rays, the more
+// than a pixel's size this is (about twice at the default geometry).
+double SheetShiftPerColumn(const LightSectionCalibration& c, double depth);
+
+}  // namespace km::synth
