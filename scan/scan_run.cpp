@@ -74,7 +74,6 @@ int TriangulateProfile(Context& ctx, const StripeTable& table, int first, int la
 bool ScanFrames(Context& ctx, const PixelRect& runRect, int mode) {
   WorkspaceState& ws = ctx.workspace;
   Platform& platform = ctx.platform;
-  Canvas& canvas = platform.ViewCanvas();
   StripeTable& table = ctx.scanTable;
   StripeRowBuffers buffers;
   float frontOffset = 0;
@@ -86,6 +85,7 @@ bool ScanFrames(Context& ctx, const PixelRect& runRect, int mode) {
   for (int k = 0; k < PointCloudStore::MaxFrames; ++k) {
     ws.frameCounter = k;
     platform.SetCaption(loadedPath);
+    Canvas& canvas = platform.ViewCanvas();  // the canvas of the picture now shown
 
     // Each frame is clipped to its own raster: a later, smaller frame is
     // never read outside its pixels.
