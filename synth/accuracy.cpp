@@ -2,9 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 #include <vector>
 
+#include "app/frame_loading.h"
+#include "calib/settings_file.h"
+#include "common/errors.h"
+#include "scan/reference_detection.h"
+#include "scan/scan_run.h"
 #include "scan/stripe_detection.h"
 
 namespace km::synth {
@@ -48,6 +54,27 @@ long long MatchRows(const std::vector<int>& stripeRows, const std::vector<double
 }
 
 }  // namespace
+
+bool ScanSceneFolder(Context& ctx, const HeadlessPlatform& platform, const SyntheticScene& scene,
+                     const std::string& directory, FrameFormat format) {
+  const std::filesystem::path dir(directory);
+  ReadSettingsFile(ctx, (dir / kSceneSettingsFileName).string());
+
+  const std::string referencePath = (dir / ReferenceFileName(format)).string();
+  LoadFramePath(ctx, referencePath);
+  if (ctx.workspace.workingRaster.Empty()) throw FileError(referencePath + ": the frame cannot be read");
+  ctx.workspace.referenceRect = scene.referenceRect;
+  const size_t messagesBefore = platform.messages.size();
+  DetectReference(ctx);
+  if (platform.messages.size() != messagesBefore) return false;
+
+  const std::string firstFrame = (dir / FrameFileName(0, format)).string();
+  LoadFramePath(ctx, firstFrame);
+  if (ctx.workspace.workingRaster.Empty()) throw FileError(firstFrame + ": the frame cannot be read");
+  ctx.workspace.scanRect = scene.scanRect;
+  RunScan(ctx);
+  return true;
+}
 
 double SheetShiftPerColumn(const LightSectionCalibration& c, double depth) {
   return 0.75 * std::hypot(c.XL, c.f) * depth * depth / (c.f * c.f * c.h);

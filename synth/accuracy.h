@@ -3,7 +3,12 @@
 // points from the object's true surface, and how much of the stripe that
 // the scene shows on the object the scan kept.
 
+#include <string>
+
+#include "common/context.h"
+#include "common/headless_platform.h"
 #include "scan/point_cloud_store.h"
+#include "synth/scene_files.h"
 #include "synth/synthetic_scene.h"
 
 namespace km::synth {
@@ -32,6 +37,17 @@ struct ScanAccuracy {
   double nearestDepth = 0;
   double farthestDepth = 0;
 };
+
+// What a user does in the windows with a scene folder that WriteSyntheticScene
+// wrote: LOAD of its settings file in the settings window, LOAD of the
+// reference frame, the reference rectangle dragged with Area "Ref",
+// Ref_read, LOAD of the first frame, the scan rectangle dragged with Area
+// "Scan", and SCAN. ctx is built on platform, whose recorded messages tell
+// whether Ref_read found the reference body: if not, returns false after its
+// message box. Throws FileError when the settings file or a frame cannot be
+// read, and whatever Ref_read and SCAN raise.
+bool ScanSceneFolder(Context& ctx, const HeadlessPlatform& platform, const SyntheticScene& scene,
+                     const std::string& directory, FrameFormat format);
 
 // Measures profiles 0 to lastProfile of the store (as the scan run leaves
 // them for the scene's frames 0 to lastProfile, face front off) against the

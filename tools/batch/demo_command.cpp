@@ -20,7 +20,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/frame_loading.h"
 #include "calib/settings_file.h"
 #include "common/context.h"
 #include "common/errors.h"
@@ -28,8 +27,6 @@
 #include "common/image_writers.h"
 #include "common/numbers.h"
 #include "export/save_command.h"
-#include "scan/reference_detection.h"
-#include "scan/scan_run.h"
 #include "synth/accuracy.h"
 #include "synth/scene_files.h"
 #include "synth/synthetic_scene.h"
@@ -245,24 +242,9 @@ int DemoCommand(const QStringList& args) {
   std::string dxfPath, vrmlPath;
   try {
     const auto scanStart = std::chrono::steady_clock::now();
-    // The settings window's LOAD of the scene's settings file.
-    ReadSettingsFile(ctx, (dir / kSceneSettingsFileName).string());
-
-    // LOAD Ref.jpg, Area "Ref", drag the reference rectangle, Ref_read.
-    const std::string referencePath = (dir / ReferenceFileName(kDemoFormat)).string();
-    LoadFramePath(ctx, referencePath);
-    if (ctx.workspace.workingRaster.Empty()) return Failure(referencePath + ": the frame cannot be read");
-    ctx.workspace.referenceRect = scene.referenceRect;
-    DetectReference(ctx);
-    // The failure message has gone to standard error already.
-    if (!platform.messages.empty()) return 2;
-
-    // LOAD Obj0001.jpg, Area "Scan", drag the scan rectangle, SCAN.
-    const std::string firstFrame = (dir / FrameFileName(0, kDemoFormat)).string();
-    LoadFramePath(ctx, firstFrame);
-    if (ctx.workspace.workingRaster.Empty()) return Failure(firstFrame + ": the frame cannot be read");
-    ctx.workspace.scanRect = scene.scanRect;
-    RunScan(ctx);
+    // The same steps as a user's in the windows; a failed Ref_read's
+    // message has gone to standard error already.
+    if (!ScanSceneFolder(ctx, platform, scene, directory, kDemoFormat)) return 2;
     scanSeconds = SecondsSince(scanStart);
 
     // SAVE twice: Output mode DXF, then VRML 2.0.
