@@ -66,6 +66,8 @@ TEST_F(DemoCommand, ScansTheRenderedSceneAndReportsTheModelAndItsAccuracy) {
   EXPECT_FALSE(std::filesystem::exists(dir / "Obj0007.jpg"));
   EXPECT_EQ(ReadText(dir / "Obj0001.wrl").rfind("#VRML V2.0 utf8", 0), 0u);
   EXPECT_NE(ReadText(dir / "Obj0001.dxf").find("3DFACE"), std::string::npos);
+  // Six frames a full turn apart from the first to the last.
+  EXPECT_NE(ReadText(dir / "scene.json").find("\"stepAngle\": 72"), std::string::npos);
 
   EXPECT_NE(r.out.find("a box, rotation mode, 6 frames of 640x480 in kelmorph-demo"), std::string::npos)
       << r.out;

@@ -42,7 +42,7 @@ const char* kDemoUsage =
     "usage: kelmorph-batch demo [DIR] [--object cylinder|sphere|vase|box]\n"
     "           [--mode rotation|slide|scan] [--frames N] [--size WxH]\n"
     "Renders a synthetic light-section scan into DIR (default ./kelmorph-demo):\n"
-    "a vase turned on the turntable, 90 frames of 1024x768 (Obj0001.jpg, ...),\n"
+    "a vase turned on the turntable, 91 frames of 1024x768 (Obj0001.jpg, ...),\n"
     "the reference staircase (Ref.jpg), the settings file kelmorph.cfg and\n"
     "scene.json. Then it loads the settings, finds the reference points on\n"
     "Ref.jpg (Ref_read), scans the frames, saves the model as Obj0001.dxf and\n"
@@ -52,7 +52,7 @@ const char* kDemoUsage =
 
 constexpr SynthObjectKind kDemoObject = SynthObjectKind::Vase;
 constexpr SynthMode kDemoMode = SynthMode::Rotation;
-constexpr int kDemoFrames = 90;
+constexpr int kDemoFrames = 91;
 constexpr int kDemoWidth = 1024;
 constexpr int kDemoHeight = 768;
 constexpr FrameFormat kDemoFormat = FrameFormat::Jpeg;
@@ -200,6 +200,10 @@ int DemoCommand(const QStringList& args) {
     if (!size) return UsageError(usage, "--size needs WxH, e.g. 1024x768");
     std::tie(options.width, options.height) = *size;
   }
+
+  // On the turntable the last frame shows the object as the first does, one
+  // full turn later, so that SAVE joins the model all round.
+  if (options.mode == SynthMode::Rotation && options.frames > 1) options.step = 360.0 / (options.frames - 1);
 
   SyntheticScene scene;
   try {
