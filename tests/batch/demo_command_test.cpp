@@ -87,6 +87,26 @@ TEST_F(DemoCommand, ScansTheRenderedSceneAndReportsTheModelAndItsAccuracy) {
   EXPECT_GT(Figure(r.out, "stripe kept in"), 90) << r.out;
 }
 
+// The demo renders its frames on several threads; its folder holds the same
+// bytes as the one kelmorph-batch synth writes for that scene.
+TEST_F(DemoCommand, WritesTheSameSceneAsSynth) {
+  const std::filesystem::path demo = ScratchDir("demo"), synth = ScratchDir("synth");
+  const QStringList scene = {"--object", "sphere", "--mode", "rotation",
+                             "--frames", "5",      "--size", "640x480"};
+  ASSERT_EQ(RunBatch(QStringList{"demo", QString::fromStdString(demo.string())} + scene).exitCode, 0);
+  ASSERT_EQ(RunBatch(QStringList{"synth", QString::fromStdString(synth.string())} + scene +
+                     QStringList{"--step", "90"})
+                .exitCode,
+            0);
+  for (const char* name :
+       {"Obj0001.jpg", "Obj0003.jpg", "Obj0005.jpg", "Ref.jpg", "kelmorph.cfg", "scene.json"}) {
+    SCOPED_TRACE(name);
+    const std::string written = ReadText(demo / name);
+    EXPECT_FALSE(written.empty());
+    EXPECT_TRUE(written == ReadText(synth / name));
+  }
+}
+
 TEST_F(DemoCommand, RefusesImpossibleParametersWithStatusOne) {
   const QString out = QString::fromStdString(ScratchDir("refused").string());
   struct Case {

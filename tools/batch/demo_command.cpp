@@ -124,7 +124,13 @@ void WriteDemoScene(const SyntheticScene& scene, const std::filesystem::path& di
     }
   };
   std::vector<std::thread> pool;
-  for (unsigned worker = 1; worker < threads; ++worker) pool.emplace_back(work, worker);
+  for (unsigned worker = 1; worker < threads; ++worker) {
+    try {
+      pool.emplace_back(work, worker);
+    } catch (const std::system_error&) {
+      break;  // fewer threads, same frames
+    }
+  }
   work(0);
   for (std::thread& t : pool) t.join();
   for (const std::exception_ptr& failure : failures) {
