@@ -274,7 +274,10 @@ int DemoCommand(const QStringList& args) {
 
   const ScanAccuracy accuracy = MeasureScanAccuracy(scene, *ctx.store, ctx.workspace.frameCounter);
   const CalibrationBlock& c = ctx.calib;
-  const LightSectionCalibration& truth = scene.calibration;
+  // The geometry the last scanned frame was rendered with (in Scan mode the
+  // light sheet turns from frame to frame).
+  const LightSectionCalibration truth =
+      scene.Frame(std::clamp(ctx.workspace.frameCounter, 0, scene.frames - 1)).calib;
   const double pixelSize = PixelSizeAtDepth(truth, truth.Z0);
   const double rowShare = accuracy.stripeRows > 0
                               ? 100.0 * static_cast<double>(accuracy.rowsWithPoints) / accuracy.stripeRows
@@ -282,10 +285,12 @@ int DemoCommand(const QStringList& args) {
 
   std::printf("Kel-Morph demo: a %s, %s mode, %d frames of %dx%d in %s\n", ObjectKindName(options.object),
               ModeName(options.mode), scene.frames, scene.Width(), scene.Height(), directory.c_str());
-  std::printf("calibration from Ref.jpg: XL %s h %s Z0 %s f %s (rendered with XL %s h %s Z0 %s f %s)\n",
-              FixedText(c.XL, 3).c_str(), FixedText(c.h, 3).c_str(), FixedText(c.Z0, 3).c_str(),
-              FixedText(c.f, 3).c_str(), FixedText(truth.XL, 3).c_str(), FixedText(truth.h, 3).c_str(),
-              FixedText(truth.Z0, 3).c_str(), FixedText(truth.f, 3).c_str());
+  // In Scan mode every frame recalibrates from its own view of the staircase.
+  std::printf("calibration from %s: XL %s h %s Z0 %s f %s (rendered with XL %s h %s Z0 %s f %s)\n",
+              options.mode == SynthMode::Scan ? "the last frame" : "Ref.jpg", FixedText(c.XL, 3).c_str(),
+              FixedText(c.h, 3).c_str(), FixedText(c.Z0, 3).c_str(), FixedText(c.f, 3).c_str(),
+              FixedText(truth.XL, 3).c_str(), FixedText(truth.h, 3).c_str(), FixedText(truth.Z0, 3).c_str(),
+              FixedText(truth.f, 3).c_str());
   std::printf("frames: %d points: %lld vertices: %lld faces: %lld\n", ctx.workspace.frameCounter + 1,
               StoredPoints(ctx), stats.vertices, stats.faces);
   std::printf("model: %s %s\n", dxfPath.c_str(), vrmlPath.c_str());
