@@ -71,7 +71,7 @@ int TriangulateProfile(Context& ctx, const StripeTable& table, int first, int la
 
 // The frame loop. Returns true after MaxFrames frames, false when the next
 // frame could not be loaded.
-bool ScanFrames(Context& ctx, const PixelRect& runRect, int mode) {
+bool ScanFrames(Context& ctx, const PixelRect& runRect, int mode, const SequenceFrameLoader& loadFrame) {
   WorkspaceState& ws = ctx.workspace;
   Platform& platform = ctx.platform;
   StripeTable& table = ctx.scanTable;
@@ -120,14 +120,16 @@ bool ScanFrames(Context& ctx, const PixelRect& runRect, int mode) {
     platform.RepaintNow();
 
     loadedPath.assign(ComposeFramePath(ctx, k + 1));
-    if (!LoadSequenceFrame(ctx, k + 1)) return false;  // end of the sequence
+    if (!loadFrame(ctx, k + 1)) return false;  // end of the sequence
   }
   return true;
 }
 
 }  // namespace
 
-void RunScan(Context& ctx) {
+void RunScan(Context& ctx) { RunScan(ctx, LoadSequenceFrame); }
+
+void RunScan(Context& ctx, const SequenceFrameLoader& loadFrame) {
   WorkspaceState& ws = ctx.workspace;
   ws.workingRect = ws.scanRect;
   if (ws.workingRect.Empty()) return;
@@ -141,7 +143,7 @@ void RunScan(Context& ctx) {
     ws.workingRect = OrderedRect(ws.workingRect);
     const PixelRect runRect = ws.workingRect;  // DetectReference may change workingRect
     platform.ViewCanvas().SetPenMode(PenMode::Copy);
-    allFrames = ScanFrames(ctx, runRect, mode);
+    allFrames = ScanFrames(ctx, runRect, mode, loadFrame);
   } catch (...) {
     platform.SetViewCursor(CursorShape::Arrow);
     throw;

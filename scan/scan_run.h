@@ -1,4 +1,6 @@
 #pragma once
+#include <functional>
+
 #include "common/context.h"
 
 namespace km {
@@ -12,6 +14,15 @@ namespace km {
 // frameCounter at the frame in work and propagates; the cursor is the arrow
 // again at every end but the empty rectangle.
 void RunScan(Context& ctx);
+
+// Loads frame k of the sequence into the working raster and the view as
+// LoadSequenceFrame(ctx, k) does, with its result.
+using SequenceFrameLoader = std::function<bool(Context& ctx, int k)>;
+
+// RunScan with the frames after the loaded one taken from loadFrame instead
+// of LoadSequenceFrame (the batch tool's decoding ahead). The run composes
+// each frame's path for its caption before it asks for the frame, as above.
+void RunScan(Context& ctx, const SequenceFrameLoader& loadFrame);
 
 inline constexpr const char* kScanFinishedMessage = "Scan終了しました";
 

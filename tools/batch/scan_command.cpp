@@ -4,10 +4,12 @@
 #include <unistd.h>
 
 #include <QCommandLineParser>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <map>
 #include <string>
+#include <thread>
 
 #include "app/frame_loading.h"
 #include "calib/settings_file.h"
@@ -15,6 +17,7 @@
 #include "common/errors.h"
 #include "common/numbers.h"
 #include "export/save_command.h"
+#include "scan/frame_prefetch.h"
 #include "scan/reference_detection.h"
 #include "scan/scan_run.h"
 #include "tools/batch/batch_support.h"
@@ -25,17 +28,23 @@ namespace {
 
 const char* kScanUsage =
     "usage: kelmorph-batch scan FIRST_FRAME --scan-rect X1,Y1,X2,Y2 [--ref-rect X1,Y1,X2,Y2]\n"
-    "                           [--ref-read] [--settings FILE.cfg]\n"
+    "                           [--ref-read | --ref-frame FILE] [--settings FILE.cfg]\n"
     "                           [--format vrml1|vrml2|dxf|mqo|csv] [--max-polygon N]\n"
-    "                           [--error-threshold T] [-o OUT]\n"
+    "                           [--error-threshold T] [--jobs N] [-o OUT]\n"
     "Loads the settings file when given, loads FIRST_FRAME, marks the rectangles\n"
     "(corners as dragged), finds the reference points when --ref-read is given,\n"
     "scans FIRST_FRAME and the frames numbered after it, and saves the model in\n"
     "the given format (default: the settings' Output mode) to OUT (default: the\n"
     "first frame's name without its extension plus the format's extension, in\n"
     "the current folder, as SAVE proposes it).\n"
+    "--ref-frame loads FILE first and finds the reference points on it in the\n"
+    "--ref-rect, then loads FIRST_FRAME.\n"
     "--max-polygon and --error-threshold replace the settings' texts.\n"
+    "--jobs sets how many threads decode frames (default: one per processor; 1 to\n"
+    "64); the model is the same for any number.\n"
     "Message boxes go to standard error; a failure exits with status 2.\n";
+
+constexpr int kMaxJobs = 64;
 
 const std::map<QString, int> kFormats = {
     {"vrml1", kOutputVrml1}, {"vrml2", kOutputVrml2}, {"dxf", kOutputDxf},
@@ -74,6 +83,13 @@ class ScanPlatform : public BatchPlatform {
   std::chrono::steady_clock::time_point start_;
 };
 
+// LOAD of a chosen file; false when nothing could be decoded.
+bool LoadFrame(Context& ctx, const std::string& path) {
+  ctx.workspace.workingRaster = Raster{};
+  LoadFramePath(ctx, path);
+  return !ctx.workspace.workingRaster.Empty();
+}
+
 long long StoredPoints(const Context& ctx) {
   long long points = 0;
   for (int k = 0; k <= ctx.workspace.frameCounter && k < PointCloudStore::MaxProfiles; ++k)
@@ -90,14 +106,17 @@ int ScanCommand(const QStringList& args) {
   const QCommandLineOption refRectOption("ref-rect", "Reference rectangle, corners as dragged.",
                                          "X1,Y1,X2,Y2");
   const QCommandLineOption refReadOption("ref-read", "Find the reference points first (Ref_read).");
+  const QCommandLineOption refFrameOption("ref-frame", "Frame to find the reference points on first.",
+                                          "FILE");
+  const QCommandLineOption jobsOption("jobs", "Threads that decode frames.", "N");
   const QCommandLineOption settingsOption("settings", "Settings file to load first.", "FILE.cfg");
   const QCommandLineOption formatOption("format", "Output format.", "FORMAT");
   const QCommandLineOption maxPolygonOption("max-polygon", "Max polygon length (Edit4).", "N");
   const QCommandLineOption thresholdOption("error-threshold", "Error threshold (Edit3).", "T");
   const QCommandLineOption outputOption({"o", "output"}, "Model file to write.", "OUT");
   const QCommandLineOption helpOption({"h", "help"}, "Show this help.");
-  parser.addOptions({scanRectOption, refRectOption, refReadOption, settingsOption, formatOption,
-                     maxPolygonOption, thresholdOption, outputOption, helpOption});
+  parser.addOptions({scanRectOption, refRectOption, refReadOption, refFrameOption, settingsOption,
+                     formatOption, maxPolygonOption, thresholdOption, jobsOption, outputOption, helpOption});
   const QString usage = QString::fromUtf8(kScanUsage);
 
   if (!parser.parse(args)) return UsageError(usage, parser.errorText().toStdString());
@@ -108,8 +127,8 @@ int ScanCommand(const QStringList& args) {
   const QStringList positional = parser.positionalArguments();
   if (positional.size() != 1)
     return UsageError(usage, positional.isEmpty() ? "FIRST_FRAME is required" : "one FIRST_FRAME only");
-  for (const auto* option : {&scanRectOption, &refRectOption, &settingsOption, &formatOption,
-                             &maxPolygonOption, &thresholdOption, &outputOption}) {
+  for (const auto* option : {&scanRectOption, &refRectOption, &refFrameOption, &settingsOption, &formatOption,
+                             &maxPolygonOption, &thresholdOption, &jobsOption, &outputOption}) {
     if (parser.values(*option).size() > 1)
       return UsageError(usage, "--" + option->names().last().toStdString() + " given more than once");
   }
@@ -122,8 +141,19 @@ int ScanCommand(const QStringList& args) {
     refRect = ParseRectArg(parser.value(refRectOption));
     if (!refRect) return UsageError(usage, "--ref-rect needs X1,Y1,X2,Y2");
   }
+  if (parser.isSet(refReadOption) && parser.isSet(refFrameOption))
+    return UsageError(usage, "--ref-read and --ref-frame: give one of them");
   if (parser.isSet(refReadOption) && (!refRect || refRect->Empty()))
     return UsageError(usage, "--ref-read needs a non-empty --ref-rect");
+  if (parser.isSet(refFrameOption) && (!refRect || refRect->Empty()))
+    return UsageError(usage, "--ref-frame needs a non-empty --ref-rect");
+  int jobs = std::max(1, static_cast<int>(std::min<unsigned>(std::thread::hardware_concurrency(), kMaxJobs)));
+  if (parser.isSet(jobsOption)) {
+    bool ok = false;
+    jobs = parser.value(jobsOption).toInt(&ok);
+    if (!ok || jobs < 1 || jobs > kMaxJobs)
+      return UsageError(usage, "--jobs must be a whole number from 1 to 64");
+  }
   std::optional<int> format;
   if (parser.isSet(formatOption)) {
     const auto it = kFormats.find(parser.value(formatOption).toLower());
@@ -136,21 +166,32 @@ int ScanCommand(const QStringList& args) {
   const auto start = std::chrono::steady_clock::now();
   try {
     if (parser.isSet(settingsOption)) ReadSettingsFile(ctx, PathArg(parser.value(settingsOption)));
-    const std::string firstFrame = PathArg(positional.first());
-    LoadFramePath(ctx, firstFrame);
-    if (ctx.workspace.workingRaster.Empty())
-      return Failure(firstFrame + ": not a JPEG or BMP frame that can be read");
-    ctx.workspace.scanRect = *scanRect;
     if (refRect) ctx.workspace.referenceRect = *refRect;
-
-    if (parser.isSet(refReadOption)) {
+    // Ref_read, as a user runs it: on the reference frame when one is given
+    // (loaded first), otherwise on the first frame of the sequence.
+    const auto readReference = [&] {
       const size_t messagesBefore = platform.messages.size();
       DetectReference(ctx);
       // The failure message has gone to standard error already.
-      if (platform.messages.size() != messagesBefore) return 2;
+      return platform.messages.size() == messagesBefore;
+    };
+    if (parser.isSet(refFrameOption)) {
+      const std::string refFrame = PathArg(parser.value(refFrameOption));
+      if (!LoadFrame(ctx, refFrame)) return Failure(refFrame + ": not a JPEG or BMP frame that can be read");
+      if (!readReference()) return 2;
     }
+    const std::string firstFrame = PathArg(positional.first());
+    if (!LoadFrame(ctx, firstFrame))
+      return Failure(firstFrame + ": not a JPEG or BMP frame that can be read");
+    ctx.workspace.scanRect = *scanRect;
+    if (parser.isSet(refReadOption) && !readReference()) return 2;
 
-    RunScan(ctx);
+    if (jobs > 1) {
+      FramePrefetcher prefetcher(ctx, jobs);
+      RunScan(ctx, [&prefetcher](Context& c, int k) { return prefetcher.LoadFrame(c, k); });
+    } else {
+      RunScan(ctx);
+    }
     platform.EndProgressLine();
 
     // SAVE: the Output mode, the two thinning texts, the extension.
