@@ -37,20 +37,34 @@ std::vector<int> StripeRowsOnObject(const FrameScene& frame, const PixelRect& re
   return rows;
 }
 
-// Pairs sorted stripe rows with sorted projected rows of points, each point
-// with at most one stripe row within one row of it, greedily from the top.
-long long MatchRows(const std::vector<int>& stripeRows, const std::vector<double>& pointRows) {
-  long long matched = 0;
+// A stored point: the row it projects back to and its distance from the
+// surface.
+struct ProjectedPoint {
+  double row = 0;
+  double distance = 0;
+};
+
+// Pairs sorted stripe rows with points sorted by row, each point with at
+// most one stripe row within one row of it, greedily from the top. Appends
+// the distances of the paired points to `paired`; of the others, those
+// between the first and the last stripe row go to `bridging`, the rest
+// (stray points, where the scene shows no stripe at all) to `paired` too,
+// so that they count against the measurement.
+void MatchRows(const std::vector<int>& stripeRows, const std::vector<ProjectedPoint>& points,
+               std::vector<double>& paired, std::vector<double>& bridging, long long& rowsKept) {
   size_t s = 0;
-  for (double row : pointRows) {
-    while (s < stripeRows.size() && stripeRows[s] < row - 1) ++s;
-    if (s == stripeRows.size()) break;
-    if (stripeRows[s] <= row + 1) {
-      ++matched;
+  for (const ProjectedPoint& p : points) {
+    while (s < stripeRows.size() && stripeRows[s] < p.row - 1) ++s;
+    if (s < stripeRows.size() && stripeRows[s] <= p.row + 1) {
+      paired.push_back(p.distance);
+      ++rowsKept;
       ++s;
+    } else if (!stripeRows.empty() && p.row > stripeRows.front() && p.row < stripeRows.back()) {
+      bridging.push_back(p.distance);
+    } else {
+      paired.push_back(p.distance);
     }
   }
-  return matched;
 }
 
 }  // namespace
@@ -84,39 +98,44 @@ ScanAccuracy MeasureScanAccuracy(const SyntheticScene& scene, const PointCloudSt
   ScanAccuracy result;
   lastProfile = std::min({lastProfile, scene.frames - 1, PointCloudStore::MaxProfiles - 1});
   const PixelRect rect = OrderedRect(scene.scanRect);
-  std::vector<double> distances;
+  std::vector<double> onStripe, bridging;
   double nearest = std::numeric_limits<double>::infinity(), farthest = 0;
   for (int k = 0; k <= lastProfile; ++k) {
     const FrameScene frame = scene.Frame(k);
     const PlacedSolid& placed = frame.solids.front();
     const std::vector<int> stripeRows = StripeRowsOnObject(frame, rect, nearest, farthest);
     const int count = std::clamp(store.lastIndex[static_cast<size_t>(k)] + 1, 0, PointCloudStore::MaxPoints);
+    result.points += count;
 
-    std::vector<double> pointRows;
-    pointRows.reserve(static_cast<size_t>(count));
+    std::vector<ProjectedPoint> points;
+    points.reserve(static_cast<size_t>(count));
     for (int n = 0; n < count; ++n) {
       const Vec3 scanned{store.X(n, k), store.Y(n, k), store.Z(n, k)};
-      distances.push_back(scene.DistanceFromObject(scanned));
+      const double distance = scene.DistanceFromObject(scanned);
       const Vec3 world = placed.DirectionToWorld({scanned.x - placed.shift, scanned.y, scanned.z});
       const double depth = world.z + frame.calib.Z0;
-      if (depth > 0) pointRows.push_back(RowFromV(frame.calib.f * world.y / depth, frame.CentreRow()));
+      // Behind the camera: no row, a stray point.
+      const double row = depth > 0 ? RowFromV(frame.calib.f * world.y / depth, frame.CentreRow()) : -1e9;
+      points.push_back({row, distance});
     }
-    std::sort(pointRows.begin(), pointRows.end());
+    std::sort(points.begin(), points.end(),
+              [](const ProjectedPoint& a, const ProjectedPoint& b) { return a.row < b.row; });
+    MatchRows(stripeRows, points, onStripe, bridging, result.rowsWithPoints);
 
     if (!stripeRows.empty()) {
       ++result.framesWithStripe;
       if (count > 0) ++result.framesWithPoints;
       result.stripeRows += static_cast<long long>(stripeRows.size());
-      result.rowsWithPoints += MatchRows(stripeRows, pointRows);
     }
   }
-  result.points = static_cast<long long>(distances.size());
-  if (!distances.empty()) {
-    std::sort(distances.begin(), distances.end());
-    result.median = Percentile(distances, 0.5);
-    result.percentile95 = Percentile(distances, 0.95);
-    result.largest = distances.back();
+  if (!onStripe.empty()) {
+    std::sort(onStripe.begin(), onStripe.end());
+    result.median = Percentile(onStripe, 0.5);
+    result.percentile95 = Percentile(onStripe, 0.95);
+    result.largest = onStripe.back();
   }
+  result.bridgingPoints = static_cast<long long>(bridging.size());
+  if (!bridging.empty()) result.bridgingLargest = *std::max_element(bridging.begin(), bridging.end());
   if (farthest > 0) {
     result.nearestDepth = nearest;
     result.farthestDepth = farthest;

@@ -15,22 +15,31 @@ namespace km::synth {
 
 struct ScanAccuracy {
   long long points = 0;  // points in profiles 0 to lastProfile
-  // Distances of those points from the object's surface, real units
-  // (nearest-rank percentiles; all 0 without points).
-  double median = 0;
-  double percentile95 = 0;
-  double largest = 0;
 
   // Frames (of those scanned) in which the scene puts the stripe on the
   // object inside the scan rectangle, and of those the frames with points.
   int framesWithStripe = 0;
   int framesWithPoints = 0;
-  // The same for image rows over all those frames. A row counts as kept
-  // when a point of its profile, turned back into the frame and projected
-  // with the scene's camera, lands within one row of it; each point keeps
-  // one row at most.
+  // The same for image rows over all frames. A row counts as kept when a
+  // point of its profile, turned back into the frame and projected with the
+  // scene's camera, lands within one row of it; each point keeps one row at
+  // most.
   long long stripeRows = 0;
   long long rowsWithPoints = 0;
+
+  // Distances from the object's surface of the points that keep a row, and
+  // of stray points (in rows outside the span of the frame's stripe rows,
+  // or in a frame without any), real units; nearest-rank percentiles, 0
+  // without points.
+  double median = 0;
+  double percentile95 = 0;
+  double largest = 0;
+
+  // The other points: the scan fills the rows between two stripe rows by
+  // interpolation, so where a part of the object hides the stripe from the
+  // camera, points bridge the hidden rows. They are no measurement.
+  long long bridgingPoints = 0;
+  double bridgingLargest = 0;
 
   // Nearest and farthest depth (Z + Z0, real units) of the scene's stripe
   // points on the object, over the frames scanned.

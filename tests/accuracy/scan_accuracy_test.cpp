@@ -37,6 +37,10 @@ constexpr double kMedianInColumns = 1.5;
 // Rows where the scene puts the stripe on the object: the detector may lose
 // a few where the stripe leaves an edge or crosses a silhouette.
 constexpr double kRowsKept = 0.95;
+// Where the vase's lip hides the stripe from the camera, the scan bridges
+// the hidden rows by interpolation (up to 2.2 mm off in these scenes): those
+// points are no measurement and are held to no tolerance. Points outside
+// the stripe's span are, with the others.
 
 class ScanAccuracyCase : public testing::TestWithParam<std::tuple<SynthObjectKind, SynthMode>> {};
 
@@ -45,7 +49,7 @@ TEST_P(ScanAccuracyCase, ScannedPointsLieOnTheTrueSurfaceAndCoverTheStripe) {
   SceneOptions options;
   options.object = object;
   options.mode = mode;
-  options.frames = mode == SynthMode::Rotation ? 8 : 6;
+  options.frames = mode == SynthMode::Rotation ? 6 : 5;
   options.width = 640;
   options.height = 480;
   const SyntheticScene scene = MakeSyntheticScene(options);
@@ -68,8 +72,12 @@ TEST_P(ScanAccuracyCase, ScannedPointsLieOnTheTrueSurfaceAndCoverTheStripe) {
   RecordProperty("p95_mm", std::to_string(a.percentile95));
   RecordProperty("largest_mm", std::to_string(a.largest));
   RecordProperty("column_mm", std::to_string(column));
-  SCOPED_TRACE(testing::Message() << a.points << " points, median " << a.median << " 95% " << a.percentile95
-                                  << " largest " << a.largest << ", one column " << column << " mm");
+  RecordProperty("bridging_points", std::to_string(a.bridgingPoints));
+  RecordProperty("bridging_largest_mm", std::to_string(a.bridgingLargest));
+  RecordProperty("rows_kept", std::to_string(a.rowsWithPoints) + "/" + std::to_string(a.stripeRows));
+  SCOPED_TRACE(testing::Message() << a.points << " points (" << a.bridgingPoints << " bridging), median "
+                                  << a.median << " 95% " << a.percentile95 << " largest " << a.largest
+                                  << ", one column " << column << " mm");
 
   EXPECT_GE(a.framesWithStripe, scene.frames * 2 / 3);
   EXPECT_EQ(a.framesWithPoints, a.framesWithStripe);

@@ -299,6 +299,10 @@ int DemoCommand(const QStringList& args) {
   std::printf("distance from the true surface (mm): median %s 95th percentile %s largest %s\n",
               Distance(accuracy.median).c_str(), Distance(accuracy.percentile95).c_str(),
               Distance(accuracy.largest).c_str());
+  if (accuracy.bridgingPoints > 0)
+    std::printf("%lld points bridge rows where the %s hides the stripe: filled in, up to %s mm off\n",
+                accuracy.bridgingPoints, ObjectKindName(options.object),
+                Distance(accuracy.bridgingLargest).c_str());
   std::printf("pixel size at the turntable axis (mm): %s\n", Distance(pixelSize).c_str());
   std::printf("stripe kept in %s%% of the %lld rows and %d of the %d frames where it falls on the %s\n",
               FixedText(rowShare, 1).c_str(), accuracy.stripeRows, accuracy.framesWithPoints,
