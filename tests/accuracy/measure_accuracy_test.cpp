@@ -125,7 +125,7 @@ TEST(MeasureScanAccuracy, PointsAcrossAHiddenStretchBridgeIt) {
     const auto& profile = stored[static_cast<size_t>(k)];
     for (size_t i = 1; i < profile.size(); ++i) {
       if (profile[i].row - profile[i - 1].row < 8) continue;
-      const PlacedSolid& placed = scene.Frame(k).solids.front();
+      const PlacedSolid placed = scene.Frame(k).solids.front();
       const Vec3 middle = placed.ToObject((profile[i - 1].world + profile[i].world) * 0.5);
       const int n = store->lastIndex[static_cast<size_t>(k)] + 1;
       store->X(n, k) = static_cast<float>(middle.x);
