@@ -32,6 +32,7 @@
 #include "synth/synthetic_scene.h"
 #include "tools/batch/batch_support.h"
 #include "tools/batch/commands.h"
+#include "tools/batch/scene_options.h"
 
 namespace km::batch {
 namespace {
@@ -56,14 +57,6 @@ constexpr int kDemoFrames = 91;
 constexpr int kDemoWidth = 1024;
 constexpr int kDemoHeight = 768;
 constexpr FrameFormat kDemoFormat = FrameFormat::Jpeg;
-
-template <typename Enum, size_t N>
-std::optional<Enum> Choose(const QString& text, const std::pair<const char*, Enum> (&choices)[N]) {
-  for (const auto& [name, value] : choices) {
-    if (text == QLatin1String(name)) return value;
-  }
-  return std::nullopt;
-}
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -150,12 +143,10 @@ long long StoredPoints(const Context& ctx) {
 int DemoCommand(const QStringList& args) {
   QCommandLineParser parser;
   parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-  const QCommandLineOption objectOption("object", "Object to render.", "KIND");
-  const QCommandLineOption modeOption("mode", "Scan mode.", "MODE");
-  const QCommandLineOption framesOption("frames", "Number of frames.", "N");
-  const QCommandLineOption sizeOption("size", "Frame size in pixels.", "WxH");
+  const SceneOptionSet sceneOptions;
   const QCommandLineOption helpOption({"h", "help"}, "Show this help.");
-  parser.addOptions({objectOption, modeOption, framesOption, sizeOption, helpOption});
+  sceneOptions.AddTo(parser);
+  parser.addOption(helpOption);
   const QString usage = QString::fromUtf8(kDemoUsage);
 
   if (!parser.parse(args)) return UsageError(usage, parser.errorText().toStdString());
@@ -165,47 +156,13 @@ int DemoCommand(const QStringList& args) {
   }
   const QStringList positional = parser.positionalArguments();
   if (positional.size() > 1) return UsageError(usage, "one DIR only");
-  for (const auto* option : {&objectOption, &modeOption, &framesOption, &sizeOption}) {
-    if (parser.values(*option).size() > 1)
-      return UsageError(usage, "--" + option->names().first().toStdString() + " given more than once");
-  }
-
   SceneOptions options;
   options.object = kDemoObject;
   options.mode = kDemoMode;
   options.frames = kDemoFrames;
   options.width = kDemoWidth;
   options.height = kDemoHeight;
-  if (parser.isSet(objectOption)) {
-    const std::pair<const char*, SynthObjectKind> objects[] = {{"cylinder", SynthObjectKind::Cylinder},
-                                                               {"sphere", SynthObjectKind::Sphere},
-                                                               {"vase", SynthObjectKind::Vase},
-                                                               {"box", SynthObjectKind::Box}};
-    const auto object = Choose(parser.value(objectOption), objects);
-    if (!object) return UsageError(usage, "--object must be cylinder, sphere, vase or box");
-    options.object = *object;
-  }
-  if (parser.isSet(modeOption)) {
-    const std::pair<const char*, SynthMode> modes[] = {
-        {"rotation", SynthMode::Rotation}, {"slide", SynthMode::Slide}, {"scan", SynthMode::Scan}};
-    const auto mode = Choose(parser.value(modeOption), modes);
-    if (!mode) return UsageError(usage, "--mode must be rotation, slide or scan");
-    options.mode = *mode;
-  }
-  if (parser.isSet(framesOption)) {
-    bool ok = false;
-    options.frames = parser.value(framesOption).toInt(&ok);
-    if (!ok) return UsageError(usage, "--frames needs a whole number");
-    // Zero would mean the mode's default to the scene; here it is refused.
-    if (options.frames < 1 || options.frames > kMaxSceneFrames)
-      return UsageError(usage, "--frames must be 1 to " + std::to_string(kMaxSceneFrames) +
-                                   ", the most frames one scan takes");
-  }
-  if (parser.isSet(sizeOption)) {
-    const auto size = ParseSizeArg(parser.value(sizeOption));
-    if (!size) return UsageError(usage, "--size needs WxH, e.g. 1024x768");
-    std::tie(options.width, options.height) = *size;
-  }
+  if (const auto error = sceneOptions.Read(parser, options)) return UsageError(usage, *error);
 
   // On the turntable the last frame shows the object as the first does, one
   // full turn later, so that SAVE joins the model all round.

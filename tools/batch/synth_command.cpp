@@ -10,6 +10,7 @@
 #include "synth/synthetic_scene.h"
 #include "tools/batch/batch_support.h"
 #include "tools/batch/commands.h"
+#include "tools/batch/scene_options.h"
 
 namespace km::batch {
 namespace {
@@ -27,30 +28,19 @@ const char* kSynthUsage =
     "slide that carries the light across the object (slide); --calib: the\n"
     "default settings' calibration scaled to the frame size.\n";
 
-template <typename Enum, size_t N>
-std::optional<Enum> Choose(const QString& text, const std::pair<const char*, Enum> (&choices)[N]) {
-  for (const auto& [name, value] : choices) {
-    if (text == QLatin1String(name)) return value;
-  }
-  return std::nullopt;
-}
-
 }  // namespace
 
 int SynthCommand(const QStringList& args) {
   using namespace km::synth;
   QCommandLineParser parser;
   parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-  const QCommandLineOption objectOption("object", "Object to render.", "KIND");
-  const QCommandLineOption modeOption("mode", "Scan mode.", "MODE");
-  const QCommandLineOption framesOption("frames", "Number of frames.", "N");
-  const QCommandLineOption sizeOption("size", "Frame size in pixels.", "WxH");
+  const SceneOptionSet sceneOptions;
   const QCommandLineOption formatOption("format", "Frame file format.", "FORMAT");
   const QCommandLineOption stepOption("step", "Degrees or real units per frame.", "S");
   const QCommandLineOption calibOption("calib", "Calibration to render with.", "XL,h,Z0,f");
   const QCommandLineOption helpOption({"h", "help"}, "Show this help.");
-  parser.addOptions({objectOption, modeOption, framesOption, sizeOption, formatOption, stepOption,
-                     calibOption, helpOption});
+  sceneOptions.AddTo(parser);
+  parser.addOptions({formatOption, stepOption, calibOption, helpOption});
   const QString usage = QString::fromUtf8(kSynthUsage);
 
   if (!parser.parse(args)) return UsageError(usage, parser.errorText().toStdString());
@@ -61,42 +51,14 @@ int SynthCommand(const QStringList& args) {
   const QStringList positional = parser.positionalArguments();
   if (positional.size() != 1)
     return UsageError(usage, positional.isEmpty() ? "OUTDIR is required" : "only one OUTDIR");
-  for (const auto* option :
-       {&objectOption, &modeOption, &framesOption, &sizeOption, &formatOption, &stepOption, &calibOption}) {
+  for (const auto* option : {&formatOption, &stepOption, &calibOption}) {
     if (parser.values(*option).size() > 1)
       return UsageError(usage, "--" + option->names().first().toStdString() + " given more than once");
   }
 
   SceneOptions options;
-  if (!parser.isSet(objectOption)) return UsageError(usage, "--object is required");
-  const std::pair<const char*, SynthObjectKind> objects[] = {{"cylinder", SynthObjectKind::Cylinder},
-                                                             {"sphere", SynthObjectKind::Sphere},
-                                                             {"vase", SynthObjectKind::Vase},
-                                                             {"box", SynthObjectKind::Box}};
-  const auto object = Choose(parser.value(objectOption), objects);
-  if (!object) return UsageError(usage, "--object must be cylinder, sphere, vase or box");
-  options.object = *object;
-
-  if (parser.isSet(modeOption)) {
-    const std::pair<const char*, SynthMode> modes[] = {
-        {"rotation", SynthMode::Rotation}, {"slide", SynthMode::Slide}, {"scan", SynthMode::Scan}};
-    const auto mode = Choose(parser.value(modeOption), modes);
-    if (!mode) return UsageError(usage, "--mode must be rotation, slide or scan");
-    options.mode = *mode;
-  }
-  if (parser.isSet(framesOption)) {
-    bool ok = false;
-    options.frames = parser.value(framesOption).toInt(&ok);
-    if (!ok) return UsageError(usage, "--frames needs a whole number");
-    if (options.frames < 1 || options.frames > kMaxSceneFrames)
-      return UsageError(usage, "--frames must be 1 to " + std::to_string(kMaxSceneFrames) +
-                                   ", the most frames one scan takes");
-  }
-  if (parser.isSet(sizeOption)) {
-    const auto size = ParseSizeArg(parser.value(sizeOption));
-    if (!size) return UsageError(usage, "--size needs WxH, e.g. 2048x1536");
-    std::tie(options.width, options.height) = *size;
-  }
+  if (!parser.isSet(sceneOptions.object)) return UsageError(usage, "--object is required");
+  if (const auto error = sceneOptions.Read(parser, options)) return UsageError(usage, *error);
   FrameFormat format = FrameFormat::Jpeg;
   if (parser.isSet(formatOption)) {
     const std::pair<const char*, FrameFormat> formats[] = {{"jpg", FrameFormat::Jpeg},
