@@ -201,6 +201,22 @@ class Vase : public SolidObject {
       maxRadius_ = std::max(maxRadius_, Radius(y));
       maxSlope_ = std::max(maxSlope_, std::abs(Slope(y)));
     }
+    // The largest sample falls short of a maximum that lies between two
+    // samples: search the curve about every sampled peak, so that the bounds
+    // hold the whole belly.
+    for (size_t i = 1; i + 1 < outline_.size(); ++i) {
+      if (outline_[i].first < outline_[i - 1].first || outline_[i].first < outline_[i + 1].first) continue;
+      double lo = outline_[i - 1].second, hi = outline_[i + 1].second;
+      for (int step = 0; step < 100; ++step) {
+        const double a = lo + (hi - lo) / 3, b = hi - (hi - lo) / 3;
+        if (Radius(a) < Radius(b)) {
+          lo = a;
+        } else {
+          hi = b;
+        }
+      }
+      maxRadius_ = std::max(maxRadius_, Radius(0.5 * (lo + hi)));
+    }
     lipschitz_ = std::sqrt(1 + maxSlope_ * maxSlope_);
   }
 
@@ -303,11 +319,15 @@ class Vase : public SolidObject {
     const double y = std::clamp(p.y, y0_, y1_);
     return std::sqrt(p.x * p.x + p.z * p.z) - Radius(y);
   }
-  // Narrows [ta, tb] of a unit ray to the bounding cylinder and slab.
+  // Narrows [ta, tb] of a unit ray to the bounding cylinder and slab. The
+  // cylinder stands a hair wider than the widest radius, so that a ray
+  // entering its side starts strictly outside the vase even where it meets
+  // the belly at its widest, whatever the rounding of the square root.
   bool ClipToBounds(const Vec3& o, const Vec3& d, double& ta, double& tb) const {
+    const double radius = maxRadius_ + 1e-9 * std::max(1.0, maxRadius_);
     double t0, t1;
     if (!SolveQuadratic(d.x * d.x + d.z * d.z, 2 * (o.x * d.x + o.z * d.z),
-                        o.x * o.x + o.z * o.z - maxRadius_ * maxRadius_, t0, t1))
+                        o.x * o.x + o.z * o.z - radius * radius, t0, t1))
       return false;
     ta = std::max(ta, t0);
     tb = std::min(tb, t1);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -77,6 +78,46 @@ TEST(SyntheticSolids, HitsLieOnTheSurfaceWithNormalsFacingTheRay) {
     EXPECT_GT(hits, 100);
     EXPECT_GT(misses, 100);
   }
+}
+
+// The camera sees each row of the vase as one unbroken run of pixels, also
+// across the belly, where the side reaches out to the widest radius and the
+// ray march starts on the bounding cylinder; every hit lies inside the
+// bounds.
+TEST(SyntheticSolids, CameraSeesEveryRowOfTheVaseWithoutGaps) {
+  SceneOptions options;
+  options.object = SynthObjectKind::Vase;
+  options.width = 1024;
+  options.height = 768;
+  options.frames = 3;
+  const SyntheticScene scene = MakeSyntheticScene(options);
+  FrameScene frame = scene.Frame(0);
+  frame.solids.resize(1);
+  const auto span = SolidsScreenSpan(frame);
+  ASSERT_TRUE(span);
+  const Box3 b = scene.object->Bounds();
+  int widestRun = 0;
+  for (int row = span->y1; row <= span->y2; ++row) {
+    int first = -1, last = -1, hits = 0;
+    for (int col = span->x1; col <= span->x2; ++col) {
+      const Ray ray = CameraRay(frame.calib, UFromColumn(col, frame.CentreColumn()),
+                                VFromRow(row, frame.CentreRow()));
+      const auto hit = IntersectScene(frame, ray, 0);
+      if (!hit) continue;
+      const Vec3 p = frame.solids[0].ToObject(ray.At(hit->t));
+      ASSERT_LE(std::hypot(p.x - 0.5 * (b.min.x + b.max.x), p.z - 0.5 * (b.min.z + b.max.z)),
+                0.5 * (b.max.x - b.min.x))
+          << "row " << row << " column " << col;
+      if (first < 0) first = col;
+      last = col;
+      ++hits;
+    }
+    if (hits == 0) continue;
+    EXPECT_EQ(hits, last - first + 1) << "row " << row << " columns " << first << " to " << last;
+    widestRun = std::max(widestRun, hits);
+  }
+  // The belly spans some 330 of the frame's 1024 columns.
+  EXPECT_GT(widestRun, 300);
 }
 
 TEST(SyntheticSolids, DistancesOfKnownPoints) {
