@@ -1,6 +1,9 @@
 #include "app/gui/option_form.h"
 
+#include <QFontMetrics>
 #include <QPalette>
+#include <QStyle>
+#include <algorithm>
 
 #include "app/gui/error_display.h"
 #include "app/gui/window_font.h"
@@ -62,29 +65,50 @@ TOptionForm::TOptionForm(Context& ctx) : QWidget(nullptr), ctx_(ctx) {
   CheckBox4->setObjectName("CheckBox4");
   CheckBox4->setGeometry(138, 208, 121, 18);
 
-  // Right: the reference points and the settings file.
-  BuildReferenceGrid(268, 4);
   const auto makeButton = [this](const char* name, const QString& text, int x, int y, int width) {
     auto* button = new QPushButton(text, this);
     button->setObjectName(name);
     button->setGeometry(x, y, width, 22);
     return button;
   };
-  Button3 = makeButton("Button3", "SAVE", 320, 200, 60);
-  Button4 = makeButton("Button4", "LOAD", 386, 200, 60);
-  Button2 = makeButton("Button2", "Ref_read", 452, 200, 72);
+
+  // The bottom row sets the window's width. Each calibration result edit
+  // shows a general number text of 16 characters whole ("1483.89013671875"):
+  // the text at the window font, the frame on both sides and the line
+  // edit's 2-pixel inner margins, with a pixel to spare for the caret.
+  // Labels take only their text's width.
+  const QFontMetrics metrics(font());
+  const int frame = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
+  const int resultWidth = metrics.horizontalAdvance(QString(16, QChar('8'))) + 2 * frame + 2 * 2 + 1;
+  const char* resultLabels[] = {"XL:", "h:", "Z0:", "f:"};
+  int resultLabelWidths[4];
+  int rowWidth = 8;
+  for (int i = 0; i < 4; ++i) {
+    resultLabelWidths[i] = metrics.horizontalAdvance(resultLabels[i]) + 2;
+    rowWidth += resultLabelWidths[i] + 2 + resultWidth + 8;
+  }
+  const int button1Width = 56;
+  const int formWidth = std::max(532, rowWidth + button1Width + 8);
+
+  // Right: the reference points and the settings file, against the right
+  // edge.
+  const int right = formWidth - 532;
+  BuildReferenceGrid(268 + right, 4);
+  Button3 = makeButton("Button3", "SAVE", 320 + right, 200, 60);
+  Button4 = makeButton("Button4", "LOAD", 386 + right, 200, 60);
+  Button2 = makeButton("Button2", "Ref_read", 452 + right, 200, 72);
 
   // Bottom: the calibration results.
   const int resultTop = 236;
-  const char* resultLabels[] = {"XL:", "h:", "Z0:", "f:"};
+  int left = 8;
   for (int i = 0; i < 4; ++i) {
-    const int left = 8 + i * 112;
-    MakeLabel(resultLabels[i], left, resultTop + 2, 24, Qt::AlignRight);
-    MakeEdit(29 + i, left + 26, resultTop, 82);
+    MakeLabel(resultLabels[i], left, resultTop + 2, resultLabelWidths[i], Qt::AlignRight);
+    MakeEdit(29 + i, left + resultLabelWidths[i] + 2, resultTop, resultWidth);
+    left += resultLabelWidths[i] + 2 + resultWidth + 8;
   }
-  Button1 = makeButton("Button1", Utf8("更新"), 458, resultTop - 1, 66);
+  Button1 = makeButton("Button1", Utf8("更新"), formWidth - 8 - button1Width, resultTop - 1, button1Width);
 
-  setFixedSize(532, 266);
+  setFixedSize(formWidth, 266);
 
   for (int n = 1; n <= 33; ++n) {
     if (QLineEdit* edit = edits_[n]) {

@@ -18,9 +18,14 @@ sleep 3
 # panel on the right of its 527 x 378 client area.
 xdotool mousemove $((588 + 471 + 28)) $((467 + 16)) click 1
 sleep 1.5
+# The settings window (628 wide) goes left of the main window, which moves
+# right to make room; 更新 then fills the four result edits with long texts.
 xdotool search --name OptionForm windowmove 40 467
+xdotool search --name MainForm windowmove 684 467
 sleep 0.5
+xdotool mousemove $((40 + 564 + 28)) $((467 + 236 + 10)) click 1
+sleep 1
 import -window root "$shot"
 kill "$app"
-convert "$shot" -crop 1095x398+30+457 +repage "$root/docs/screenshots/main-and-settings.png"
+convert "$shot" -crop 1195x398+30+457 +repage "$root/docs/screenshots/main-and-settings.png"
 rm -f "$shot"
