@@ -24,26 +24,25 @@ using km::synth::FrameFormat;
 
 namespace {
 
-constexpr int kFrames = 6;
-
 // A rendered scene on disk and the rectangles a user marks on it.
 struct SceneFolder {
   QString path;
+  int frames = 0;
   PixelRect scanRect, referenceRect;
 
   QString File(const QString& name) const { return QDir(path).filePath(name); }
 };
 
 SceneFolder WriteScene(const QString& root, const char* name, km::synth::SynthObjectKind object,
-                       km::synth::SynthMode mode) {
+                       km::synth::SynthMode mode, int frames) {
   km::synth::SceneOptions options;
   options.object = object;
   options.mode = mode;
-  options.frames = kFrames;
+  options.frames = frames;
   options.width = 640;
   options.height = 480;
   const km::synth::SyntheticScene scene = km::synth::MakeSyntheticScene(options);
-  SceneFolder folder{QDir(root).filePath(name), scene.scanRect, scene.referenceRect};
+  SceneFolder folder{QDir(root).filePath(name), frames, scene.scanRect, scene.referenceRect};
   km::synth::WriteSyntheticScene(scene, folder.path.toStdString(), FrameFormat::Jpeg);
   return folder;
 }
@@ -176,10 +175,10 @@ class BatchIdentityTest : public QObject {
 
     QTest::mouseClick(form.Button2, Qt::LeftButton);
     QVERIFY2(dialogs_->messages.empty(), qPrintable(Messages()));
-    QCOMPARE(shell.ctx.workspace.frameCounter, kFrames - 1);
+    QCOMPARE(shell.ctx.workspace.frameCounter, scene.frames - 1);
     long long points = 0;
-    for (int k = 0; k < kFrames; ++k) points += shell.ctx.store->lastIndex[k] + 1;
-    QVERIFY2(points > 100 * kFrames, qPrintable(QString("%1 points").arg(points)));
+    for (int k = 0; k < scene.frames; ++k) points += shell.ctx.store->lastIndex[k] + 1;
+    QVERIFY2(points > 100 * scene.frames, qPrintable(QString("%1 points").arg(points)));
   }
 
   // Output mode, the thinning texts and SAVE in the windows; the same through
@@ -226,7 +225,8 @@ class BatchIdentityTest : public QObject {
     QCOMPARE(batch.exitStatus(), QProcess::NormalExit);
     QVERIFY2(batch.exitCode() == 0, qPrintable(err));
     QCOMPARE(err, QString());
-    QVERIFY(batch.readAllStandardOutput().startsWith(QByteArray("frames: ") + QByteArray::number(kFrames)));
+    QVERIFY(
+        batch.readAllStandardOutput().startsWith(QByteArray("frames: ") + QByteArray::number(scene.frames)));
 
     const QString difference = Difference(window, ReadFile(batchFile));
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
@@ -237,11 +237,11 @@ class BatchIdentityTest : public QObject {
     QVERIFY(root_.isValid());
     // Rotation: the settings file carries the reference points.
     rotation_ = WriteScene(root_.path(), "rotation", km::synth::SynthObjectKind::Vase,
-                           km::synth::SynthMode::Rotation);
+                           km::synth::SynthMode::Rotation, 6);
     // Scan mode's frames: the staircase stands below the object in every
     // frame, so Ref_read runs on the first frame itself.
     scanMode_ = WriteScene(root_.path(), "scanmode", km::synth::SynthObjectKind::Cylinder,
-                           km::synth::SynthMode::Scan);
+                           km::synth::SynthMode::Scan, 3);
   }
 
   void cleanup() {
