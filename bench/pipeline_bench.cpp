@@ -122,10 +122,16 @@ void BM_DecodeOneCore(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeOneCore)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5);
 
-// The batch tool's platform: no caption history, no message boxes to keep.
+// What kelmorph-batch scan runs on: no caption kept, and no view, so a
+// frame shown is not copied into a picture.
 class BatchLikePlatform : public HeadlessPlatform {
  public:
   void SetCaption(const std::string&) override {}
+  void ShowPicture(const Raster&) override {
+    canvas_.SetTarget(&picture_);
+    canvas_.SetPenColour(Rgb{0, 0, 0});
+    canvas_.SetPenMode(PenMode::Copy);
+  }
 };
 
 // LOAD of the first frame with the scene's settings and scan rectangle, then

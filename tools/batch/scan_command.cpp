@@ -53,10 +53,19 @@ const std::map<QString, int> kFormats = {
 
 // The batch platform of a scan. The window shows only the latest caption,
 // so none is kept here; on a terminal each frame's caption (set when the
-// frame starts) becomes the progress line on standard error.
+// frame starts) becomes the progress line on standard error. There is no
+// view either: a frame shown is not copied into a picture (the stripe's
+// trace then draws nothing), only the view's canvas is reset as for a new
+// picture.
 class ScanPlatform : public BatchPlatform {
  public:
   explicit ScanPlatform(bool progress) : progress_(progress) {}
+
+  void ShowPicture(const Raster&) override {
+    canvas_.SetTarget(&picture_);
+    canvas_.SetPenColour(Rgb{0, 0, 0});
+    canvas_.SetPenMode(PenMode::Copy);
+  }
 
   void SetCaption(const std::string&) override {
     if (!progress_) return;
@@ -84,7 +93,7 @@ class ScanPlatform : public BatchPlatform {
 };
 
 // LOAD of a chosen file; false when nothing could be decoded.
-bool LoadFrame(Context& ctx, const std::string& path) {
+bool LoadChosenFrame(Context& ctx, const std::string& path) {
   ctx.workspace.workingRaster = Raster{};
   LoadFramePath(ctx, path);
   return !ctx.workspace.workingRaster.Empty();
@@ -152,7 +161,7 @@ int ScanCommand(const QStringList& args) {
     bool ok = false;
     jobs = parser.value(jobsOption).toInt(&ok);
     if (!ok || jobs < 1 || jobs > kMaxJobs)
-      return UsageError(usage, "--jobs must be a whole number from 1 to 64");
+      return UsageError(usage, "--jobs must be a whole number from 1 to " + std::to_string(kMaxJobs));
   }
   std::optional<int> format;
   if (parser.isSet(formatOption)) {
@@ -177,11 +186,12 @@ int ScanCommand(const QStringList& args) {
     };
     if (parser.isSet(refFrameOption)) {
       const std::string refFrame = PathArg(parser.value(refFrameOption));
-      if (!LoadFrame(ctx, refFrame)) return Failure(refFrame + ": not a JPEG or BMP frame that can be read");
+      if (!LoadChosenFrame(ctx, refFrame))
+        return Failure(refFrame + ": not a JPEG or BMP frame that can be read");
       if (!readReference()) return 2;
     }
     const std::string firstFrame = PathArg(positional.first());
-    if (!LoadFrame(ctx, firstFrame))
+    if (!LoadChosenFrame(ctx, firstFrame))
       return Failure(firstFrame + ": not a JPEG or BMP frame that can be read");
     ctx.workspace.scanRect = *scanRect;
     if (parser.isSet(refReadOption) && !readReference()) return 2;
