@@ -174,7 +174,7 @@ TEST_F(ScanCommandTest, FailuresExitWithTwoAndTheMessage) {
 
 // A small rendered turntable scene as a user's scan lies on disk: the
 // frames, the reference frame and the settings file.
-struct SceneTest : ::testing::Test {
+struct ScanCommandSceneTest : ::testing::Test {
   synth::SyntheticScene WriteScene(synth::FrameFormat format) {
     synth::SceneOptions options;
     options.object = synth::SynthObjectKind::Vase;
@@ -205,7 +205,7 @@ std::string WithoutSeconds(const std::string& out) {
 // same summary and the same messages, also when the sequence ends on a
 // damaged frame with intact frames after it, and when the first frame's
 // number is no number (the error comes after profile 0, as in the window).
-TEST_F(SceneTest, AnyNumberOfJobsGivesTheSameModel) {
+TEST_F(ScanCommandSceneTest, AnyNumberOfJobsGivesTheSameModel) {
   const synth::SyntheticScene jpegScene = WriteScene(synth::FrameFormat::Jpeg);
   std::filesystem::copy_file(dir.File("Obj0001.jpg"), dir.File("ObjX001.jpg"));
   for (const char* name : {"Cut0001.jpg", "Cut0002.jpg", "Cut0003.jpg", "Cut0004.jpg", "Cut0005.jpg"})
@@ -260,7 +260,7 @@ TEST_F(SceneTest, AnyNumberOfJobsGivesTheSameModel) {
 // --ref-frame takes the steps a user takes in the windows: settings LOAD,
 // LOAD of the reference frame, the reference drag, Ref_read, LOAD of the
 // first frame, the scan drag, SCAN, SAVE.
-TEST_F(SceneTest, RefFrameIsRefReadOnThatFrameThenTheScan) {
+TEST_F(ScanCommandSceneTest, RefFrameIsRefReadOnThatFrameThenTheScan) {
   const synth::SyntheticScene scene = WriteScene(synth::FrameFormat::Jpeg);
   HeadlessPlatform platform;
   Context ctx(platform);
