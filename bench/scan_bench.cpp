@@ -16,6 +16,7 @@ extern "C" {
 }
 
 #include "app/frame_loading.h"
+#include "bench/bare_jpeg_decode.h"
 #include "common/headless_platform.h"
 #include "common/image_writers.h"
 #include "scan/scan_run.h"
@@ -72,35 +73,7 @@ class Sequence {
   std::string dir_;
 };
 
-struct JpegError {
-  jpeg_error_mgr mgr;
-  std::jmp_buf jump;
-};
-
-[[noreturn]] void JpegErrorExit(j_common_ptr c) {
-  std::longjmp(reinterpret_cast<JpegError*>(c->err)->jump, 1);
-}
-
-// One file with libjpeg's defaults into a reused buffer; aborts on an error.
-void DecodeStream(FILE* file, std::vector<uint8_t>& buffer) {
-  jpeg_decompress_struct cinfo;
-  JpegError err;
-  cinfo.err = jpeg_std_error(&err.mgr);
-  err.mgr.error_exit = JpegErrorExit;
-  if (setjmp(err.jump)) std::abort();
-  jpeg_create_decompress(&cinfo);
-  jpeg_stdio_src(&cinfo, file);
-  jpeg_read_header(&cinfo, TRUE);
-  jpeg_start_decompress(&cinfo);
-  const size_t stride = static_cast<size_t>(cinfo.output_width) * cinfo.output_components;
-  buffer.resize(stride * cinfo.output_height);
-  while (cinfo.output_scanline < cinfo.output_height) {
-    JSAMPROW row = buffer.data() + stride * cinfo.output_scanline;
-    jpeg_read_scanlines(&cinfo, &row, 1);
-  }
-  jpeg_finish_decompress(&cinfo);
-  jpeg_destroy_decompress(&cinfo);
-}
+using bench::DecodeStream;
 
 void DecodeAll(const Sequence& seq, std::vector<uint8_t>& buffer) {
   for (int k = 0; k < kFrames; ++k) {
