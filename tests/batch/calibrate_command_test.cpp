@@ -12,32 +12,16 @@
 #include "common/headless_platform.h"
 #include "common/image_writers.h"
 #include "common/numbers.h"
+#include "tests/batch/batch_runner.h"
 #include "tests/scan/frame_fixtures.h"
 
 namespace km {
 namespace {
 
-struct CalibrateRun {
-  int status = -1;
-  std::string out, err;
-};
+using CalibrateRun = test::BatchRun;
 
 CalibrateRun Calibrate(const test::TempDir& dir, const std::string& args) {
-  const std::string errFile = dir.File("stderr.txt");
-  const std::string command = "cd '" + dir.path() + "' && '" + std::string(KELMORPH_BATCH_EXE) +
-                              "' calibrate " + args + " 2>'" + errFile + "'";
-  CalibrateRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
-  const int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  std::ifstream err(errFile, std::ios::binary);
-  std::ostringstream s;
-  s << err.rdbuf();
-  run.err = s.str();
-  return run;
+  return test::RunBatch(dir.path(), "calibrate " + args, dir.File("stderr.txt"));
 }
 
 TEST(CalibrateCommand, PrintsTheFivePointsAndTheFitAndSavesThem) {

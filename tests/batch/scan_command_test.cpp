@@ -21,37 +21,18 @@
 #include "scan/scan_run.h"
 #include "synth/scene_files.h"
 #include "synth/synthetic_scene.h"
+#include "tests/batch/batch_runner.h"
 #include "tests/scan/frame_fixtures.h"
 
 namespace km {
 namespace {
 
-struct BatchRun {
-  int status = -1;
-  std::string out, err;
-};
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using test::BatchRun;
+using test::ReadAll;
 
 // Runs kelmorph-batch in folder `cwd` with the arguments (no spaces in them).
 BatchRun Batch(const test::TempDir& dir, const std::string& args) {
-  const std::string errFile = dir.File("stderr.txt");
-  const std::string command =
-      "cd '" + dir.path() + "' && '" + std::string(KELMORPH_BATCH_EXE) + "' " + args + " 2>'" + errFile + "'";
-  BatchRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
-  const int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.err = ReadAll(errFile);
-  return run;
+  return test::RunBatch(dir.path(), args, dir.File("stderr.txt"));
 }
 
 // 640 x 300 frames: a reference body on the left, the object's line on the

@@ -11,21 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/batch/batch_runner.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-struct BatchRun {
-  int status = -1;
-  std::string out, err;
-};
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using km::test::BatchRun;
+using km::test::ReadAll;
 
 struct SolveCommandTest : ::testing::Test {
   fs::path dir;
@@ -41,18 +34,7 @@ struct SolveCommandTest : ::testing::Test {
 
   // Runs kelmorph-batch with the arguments (no spaces in them).
   BatchRun Batch(const std::string& args) const {
-    const fs::path errFile = dir / "stderr.txt";
-    const std::string command =
-        std::string("'") + KELMORPH_BATCH_EXE + "' " + args + " 2>'" + errFile.string() + "'";
-    BatchRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return run;
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.err = ReadAll(errFile);
-    return run;
+    return km::test::RunBatch("", args, (dir / "stderr.txt").string());
   }
 
   std::string WriteFile(const std::string& name, const std::string& bytes) const {
